@@ -1,0 +1,138 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <string>
+#include <vector>
+
+#include "ConflictPolicy.h"
+#include "DeferredConflict.h"
+#include "ICopyHandler.h"
+#include "IHeartbeat.h"
+#include "IJobHost.h"
+#include "IProgressView.h"
+
+namespace ferrymark {
+
+// The pause gate: one unit, held by the worker while it writes one chunk, or by a pause.
+using PauseSemaphore = std::counting_semaphore<1>;
+
+// One transfer: the copy or move of a fixed list of sources into one target folder.
+// The worker writes the counters; the UI thread reads them at each tick, so every value
+// shared between the two is atomic (relaxed order is enough for display values).
+class CopyHandler final : public ICopyHandler {
+public:
+    // The job, or null when its progress window cannot be made. Touches nothing on disk.
+    static std::unique_ptr<CopyHandler> initWithFiles(std::vector<std::string> files,
+                                                      IJobHost& host);
+    ~CopyHandler();
+    CopyHandler(const CopyHandler&) = delete;
+    CopyHandler& operator=(const CopyHandler&) = delete;
+
+    // Run the whole transfer on the calling worker thread; never on the UI thread.
+    void copyFilesTo(const std::string& target);
+    void moveFilesTo(const std::string& target);
+    void performCopy(const std::string& target, bool deleteAfter);
+
+    // UI thread: the progress window's buttons and the quit prompt.
+    void togglePause() override;
+    void cancelTask() override;
+
+    // UI thread: a heartbeat tick, and the window menu's entry.
+    void updateUI();
+    void bringToFront();
+
+    IJobHost& host() const { return host_; }
+
+    std::vector<std::string> srcList() const;
+    void setSrcList(std::vector<std::string> list);
+    IProgressView* wController() const;
+    void setWController(std::unique_ptr<IProgressView> controller);
+    std::string currentTarget() const;
+    void setCurrentTarget(std::string target);
+    IHeartbeat* uiHeartBeat() const;
+    void setUiHeartBeat(std::unique_ptr<IHeartbeat> heartbeat);
+
+    std::int64_t totalItems() const { return totalItems_.load(std::memory_order_relaxed); }
+    void setTotalItems(std::int64_t v) { totalItems_.store(v, std::memory_order_relaxed); }
+    std::int64_t remainingItems() const { return remainingItems_.load(std::memory_order_relaxed); }
+    void setRemainingItems(std::int64_t v) { remainingItems_.store(v, std::memory_order_relaxed); }
+    std::int64_t totalData() const { return totalData_.load(std::memory_order_relaxed); }
+    void setTotalData(std::int64_t v) { totalData_.store(v, std::memory_order_relaxed); }
+    std::int64_t dataProcessed() const { return dataProcessed_.load(std::memory_order_relaxed); }
+    void setDataProcessed(std::int64_t v) { dataProcessed_.store(v, std::memory_order_relaxed); }
+    std::int64_t uiBeatCount() const { return uiBeatCount_.load(std::memory_order_relaxed); }
+    void setUiBeatCount(std::int64_t v) { uiBeatCount_.store(v, std::memory_order_relaxed); }
+
+    ConflictPolicy dirNoPrompt() const { return dirNoPrompt_.load(); }
+    void setDirNoPrompt(ConflictPolicy p) { dirNoPrompt_.store(p); }
+    ConflictPolicy fileNoPrompt() const { return fileNoPrompt_.load(); }
+    void setFileNoPrompt(ConflictPolicy p) { fileNoPrompt_.store(p); }
+
+    PauseSemaphore* pause_semaphore() const { return pauseSemaphore_.load(); }
+    void setPause_semaphore(PauseSemaphore* gate) { pauseSemaphore_.store(gate); }
+    bool paused() const { return paused_.load(); }
+    void setPaused(bool v) { paused_.store(v); }
+    bool cancelled() const { return cancelled_.load(); }
+    void setCancelled(bool v) { cancelled_.store(v); }
+
+    // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
+    // the gate first, so a request waits for at most the chunk being written.
+    void takeGate();
+    void giveGate();
+
+    // Which source the placement is working on, and whether all of it was transferred.
+    // A Move removes only sources of which every part was copied.
+    void setCurrentSource(std::size_t index) { currentSource_ = index; }
+    std::size_t currentSource() const { return currentSource_; }
+    void markNotTransferred();
+    bool sourceFullyTransferred(std::size_t index) const;
+
+    // Puts a prompt to the user on the UI thread and waits for the answer.
+    PromptAnswer ask(const Prompt& prompt);
+    // An error prompt: Stop cancels the job, Continue clears the flag. Returns true to go on.
+    bool askToContinue(const Prompt& prompt);
+    void log(const std::string& line) const { host_.log(line); }
+
+private:
+    CopyHandler(std::vector<std::string> files, IJobHost& host);
+    // UI side: takes the gate ahead of the worker.
+    void takeGateForRequest(PauseSemaphore& gate);
+    void openGate();
+    void closeGate();
+    void startHeartbeat();
+    void stopHeartbeat();
+
+    IJobHost& host_;
+
+    mutable std::mutex propertyLock_;
+    std::vector<std::string> srcList_;
+    std::unique_ptr<IProgressView> wController_;
+    std::string currentTarget_;
+    std::unique_ptr<IHeartbeat> uiHeartBeat_;
+
+    std::atomic<std::int64_t> totalItems_{0};
+    std::atomic<std::int64_t> remainingItems_{0};
+    std::atomic<std::int64_t> totalData_{0};
+    std::atomic<std::int64_t> dataProcessed_{0};
+    std::atomic<std::int64_t> uiBeatCount_{0};
+    std::atomic<ConflictPolicy> dirNoPrompt_{Policy::Ask};
+    std::atomic<ConflictPolicy> fileNoPrompt_{Policy::Ask};
+    std::atomic<PauseSemaphore*> pauseSemaphore_{nullptr};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> cancelled_{false};
+
+    // Pause and stop requests waiting for the gate; the worker yields to them.
+    std::atomic<int> gateRequests_{0};
+    // The driver's gate lives as long as the job, so a request racing the closing of the
+    // gate never touches a destroyed semaphore.
+    std::unique_ptr<PauseSemaphore> ownGate_;
+
+    std::size_t currentSource_ = 0;
+    std::vector<char> notTransferred_;
+};
+
+}  // namespace ferrymark

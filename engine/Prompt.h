@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+namespace ferrymark {
+
+// Which question a prompt asks; hosts script answers by it and pick the dialog's look.
+enum class PromptKind {
+    FileConflict,
+    FolderConflict,
+    Destination,
+    DiskFull,
+    ReadError,
+    ReplaceFile,
+    ReplaceFolder,
+    IntoItself,
+    Quit,
+};
+
+enum class PromptImage {
+    Caution,
+    FileIcon,  // the icon of iconPath
+};
+
+enum class PromptOptions {
+    Hidden,
+    Shown,           // as the dialog lays them out
+    ShownWithMerge,  // "Merge" (tag 5) inserted at the top and selected
+};
+
+// One question put to the user. The host shows it and answers with a PromptAnswer.
+struct Prompt {
+    PromptKind kind = PromptKind::Destination;
+    PromptImage image = PromptImage::Caution;
+    std::string iconPath;
+    std::string message;
+    PromptOptions options = PromptOptions::Hidden;
+    bool showDontAsk = false;
+    std::string stopTitle;      // empty: as laid out
+    std::string continueTitle;  // empty: as laid out
+};
+
+// Returns the name a prompt kind goes by on a command line ("file-conflict", ...).
+const char* promptKindName(PromptKind kind);
+
+}  // namespace ferrymark

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "Prompt.h"
+
+namespace ferrymark {
+
+// The engine's prompts, filled with the item's name (the last element of its path).
+class PromptTexts {
+public:
+    static Prompt fileConflict(const std::string& sourcePath);
+    static Prompt folderConflict(const std::string& sourcePath);
+    static Prompt destination();
+    static Prompt diskFull();
+    static Prompt readError(const std::string& sourcePath);
+    static Prompt replaceFile(const std::string& sourcePath);
+    static Prompt replaceFolder(const std::string& sourcePath);
+
+    // Puts name in place of the first "%@".
+    static std::string fill(const std::string& format, const std::string& name);
+    // The last element of a path, as the messages name items.
+    static std::string itemName(const std::string& path);
+};
+
+}  // namespace ferrymark
