@@ -6,6 +6,7 @@
 #include <mutex>
 #include <semaphore>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ConflictPolicy.h"
@@ -24,7 +25,7 @@ using PauseSemaphore = std::counting_semaphore<1>;
 // The worker writes the counters; the UI thread reads them at each tick, so every value
 // shared between the two is atomic (relaxed order is enough for display values).
 class CopyHandler final : public ICopyHandler {
-public:
+  public:
     // The job, or null when its progress window cannot be made. Touches nothing on disk.
     static std::unique_ptr<CopyHandler> initWithFiles(std::vector<std::string> files,
                                                       IJobHost& host);
@@ -91,13 +92,18 @@ public:
     void markNotTransferred();
     bool sourceFullyTransferred(std::size_t index) const;
 
+    // The folders being copied, outermost first: a link that leads back into one of them
+    // would copy forever. enterFolder is false for such a folder, which is not entered.
+    bool enterFolder(const std::string& path);
+    void leaveFolder();
+
     // Puts a prompt to the user on the UI thread and waits for the answer.
     PromptAnswer ask(const Prompt& prompt);
     // An error prompt: Stop cancels the job, Continue clears the flag. Returns true to go on.
     bool askToContinue(const Prompt& prompt);
     void log(const std::string& line) const { host_.log(line); }
 
-private:
+  private:
     CopyHandler(std::vector<std::string> files, IJobHost& host);
     // UI side: takes the gate ahead of the worker.
     void takeGateForRequest(PauseSemaphore& gate);
@@ -133,6 +139,7 @@ private:
 
     std::size_t currentSource_ = 0;
     std::vector<char> notTransferred_;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> openFolders_;
 };
 
 }  // namespace ferrymark

@@ -8,7 +8,7 @@ namespace ferrymark {
 
 // A source file opened read-only. Never throws; the descriptor is -1 when opening failed.
 class FileReader final : public IFileReader {
-public:
+  public:
     explicit FileReader(const std::string& path);
     explicit FileReader(const std::u32string& path);
     ~FileReader();
@@ -25,7 +25,7 @@ public:
     // False for pipes, sockets and devices, which are never read (a pipe can block forever).
     bool isRegularFile() const;
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -9,7 +9,7 @@ namespace ferrymark {
 // A destination file, created or truncated. Never follows a symbolic link at the
 // destination itself, so a name held by a link is never written through.
 class FileWriter final : public IFileWriter {
-public:
+  public:
     explicit FileWriter(const std::string& path, unsigned mode = 0777);
     FileWriter(const std::u32string& path, unsigned mode);
     ~FileWriter();
@@ -24,7 +24,7 @@ public:
     int descriptor() const { return fd_; }
     void setPermissionBits(unsigned mode);
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -4,11 +4,11 @@ namespace ferrymark {
 
 // What a progress window needs of its job: its two buttons.
 class ICopyHandler {
-public:
+  public:
     virtual void togglePause() = 0;
     virtual void cancelTask() = 0;
 
-protected:
+  protected:
     ~ICopyHandler() = default;
 };
 

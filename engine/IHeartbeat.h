@@ -4,7 +4,7 @@ namespace ferrymark {
 
 // A repeating one-second tick on the UI thread. No tick comes after invalidate().
 class IHeartbeat {
-public:
+  public:
     virtual ~IHeartbeat() = default;
     virtual void invalidate() = 0;
 };

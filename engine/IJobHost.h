@@ -16,7 +16,7 @@ class ICopyHandler;
 // What the engine needs from the layer above: the UI thread, prompts, the heartbeat,
 // activation and the system log. The Qt application implements it; tests script it.
 class IJobHost {
-public:
+  public:
     virtual ~IJobHost() = default;
 
     // Runs work on the UI thread and returns once it has run. Called from workers only.

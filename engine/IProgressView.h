@@ -6,7 +6,7 @@ class CopyHandler;
 
 // What a job needs of its progress window. Every call is made on the UI thread.
 class IProgressView {
-public:
+  public:
     virtual ~IProgressView() = default;
     // One heartbeat tick: reads the job's counters and refreshes the window.
     virtual void updateUI(CopyHandler& job) = 0;

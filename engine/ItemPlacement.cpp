@@ -1,1 +1,231 @@
 #include "engine/ItemPlacement.h"
+
+#include <boost/filesystem.hpp>
+
+#include "engine/CopyHandler.h"
+#include "engine/FileCopy.h"
+#include "engine/PathPresence.h"
+#include "engine/PromptTexts.h"
+#include "engine/UniqueTargetPath.h"
+
+namespace fs = boost::filesystem;
+using boost::system::error_code;
+
+namespace ferrymark {
+namespace {
+
+// Keeps the chain of folders being copied, so that a link back into it is not followed.
+class FolderScope {
+  public:
+    FolderScope(CopyHandler& job, const std::string& folder)
+        : job_(job), entered_(job.enterFolder(folder)) {}
+    ~FolderScope() {
+        if (entered_) {
+            job_.leaveFolder();
+        }
+    }
+    FolderScope(const FolderScope&) = delete;
+    FolderScope& operator=(const FolderScope&) = delete;
+    bool entered() const { return entered_; }
+
+  private:
+    CopyHandler& job_;
+    bool entered_;
+};
+
+void passOver(CopyHandler& job, const std::string& line) {
+    job.log(line);
+    job.markNotTransferred();
+}
+
+// Whether the destination is occupied; a destination that cannot be examined is passed
+// over with a log line, and nothing is placed there.
+bool examine(const std::string& destination, CopyHandler& job, Presence& presence) {
+    std::error_code error;
+    presence = destinationPresence(destination, &error);
+    if (presence == Presence::Unknown) {
+        passOver(job, "Can not examine " + destination + ": " + error.message());
+        return false;
+    }
+    return true;
+}
+
+bool isFolder(const fs::path& path) {
+    error_code ec;
+    return fs::is_directory(fs::status(path, ec));
+}
+
+// A destination reached through a link may be the source itself: replacing it would
+// delete the very data to be copied.
+bool isSourceItself(const std::string& source, const std::string& destination) {
+    error_code ec;
+    return fs::equivalent(source, destination, ec) && !ec;
+}
+
+std::string freeName(const std::string& destination, CopyHandler& job) {
+    try {
+        return uniqueTargetPath(destination);
+    } catch (const fs::filesystem_error& e) {
+        passOver(job, "Can not find a free name for " + destination + ": " + e.what());
+        return {};
+    }
+}
+
+// Removes what stands at a destination for a Replace. False when it could not be removed.
+bool removeForReplace(const std::string& source, const std::string& destination, CopyHandler& job) {
+    if (isSourceItself(source, destination)) {
+        passOver(job, "Not replaced " + destination + " with itself");
+        return false;
+    }
+    error_code ec;
+    const auto removed = fs::remove_all(destination, ec);
+    return !ec && removed > 0;
+}
+
+void accountSkippedTree(const std::string& source, CopyHandler& job) {
+    std::vector<fs::path> pending{fs::path(source)};
+    while (!pending.empty()) {
+        const fs::path folder = std::move(pending.back());
+        pending.pop_back();
+        error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            error_code entryError;
+            const fs::file_status st = it->status(entryError);
+            if (fs::is_regular_file(st)) {
+                const auto size = fs::file_size(it->path(), entryError);
+                job.setRemainingItems(job.remainingItems() - 1);
+                job.setDataProcessed(job.dataProcessed() +
+                                     (entryError ? 0 : static_cast<std::int64_t>(size)));
+            } else if (fs::is_directory(st) && !fs::is_symlink(it->symlink_status(entryError))) {
+                pending.push_back(it->path());
+            }
+        }
+        if (ec) {
+            job.log("Can not list " + folder.string() + ": " + ec.message());
+        }
+    }
+}
+
+}  // namespace
+
+bool placeFile(const std::string& source, const std::string& destination,
+               DeferredConflictList& conflicts, CopyHandler& job) {
+    Presence presence;
+    if (!examine(destination, job, presence)) {
+        return true;
+    }
+    if (presence == Presence::Absent) {
+        return copyFileData(source, destination, job);
+    }
+    switch (job.fileNoPrompt()) {
+        case Policy::Ask:
+            conflicts.push_back({source, destination, false, job.currentSource()});
+            return true;
+        case Policy::CopyWithNewName: {
+            const std::string renamed = freeName(destination, job);
+            return renamed.empty() || copyFileData(source, renamed, job);
+        }
+        case Policy::Replace: {
+            bool result = true;
+            if (removeForReplace(source, destination, job)) {
+                result = copyFileData(source, destination, job);
+            } else {
+                job.markNotTransferred();
+                job.askToContinue(PromptTexts::replaceFile(source));
+            }
+            return job.cancelled() ? false : result;
+        }
+        default:
+            job.markNotTransferred();
+            return true;
+    }
+}
+
+bool placeDirectory(const std::string& source, const std::string& destination,
+                    DeferredConflictList& conflicts, CopyHandler& job) {
+    Presence presence;
+    if (!examine(destination, job, presence)) {
+        return true;
+    }
+    if (presence == Presence::Absent) {
+        return copyTree(source, destination, job);
+    }
+    switch (job.dirNoPrompt()) {
+        case Policy::Ask:
+            conflicts.push_back({source, destination, true, job.currentSource()});
+            return true;
+        case Policy::CopyWithNewName: {
+            const std::string renamed = freeName(destination, job);
+            return renamed.empty() || copyTree(source, renamed, job);
+        }
+        case Policy::Replace:
+            if (!removeForReplace(source, destination, job)) {
+                job.markNotTransferred();
+                job.askToContinue(PromptTexts::replaceFolder(source));
+            }
+            if (job.cancelled()) {
+                return false;
+            }
+            // With the old folder still there the tree copy logs and copies nothing.
+            return copyTree(source, destination, job);
+        case Policy::Skip:
+            accountSkippedTree(source, job);
+            job.markNotTransferred();
+            return true;
+        case Policy::Merge: {
+            FolderScope scope(job, source);
+            if (!scope.entered()) {
+                passOver(job, "Link leads back into its own folder, not copied: " + source);
+                return true;
+            }
+            error_code ec;
+            for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+                const fs::path entry = it->path();
+                const std::string child = (fs::path(destination) / entry.filename()).string();
+                const bool goOn = isFolder(entry)
+                                      ? placeDirectory(entry.string(), child, conflicts, job)
+                                      : placeFile(entry.string(), child, conflicts, job);
+                if (!goOn) {
+                    return false;
+                }
+            }
+            if (ec) {
+                passOver(job, "Can not list " + source + ": " + ec.message());
+            }
+            return true;
+        }
+        default:
+            job.markNotTransferred();
+            return true;
+    }
+}
+
+bool copyTree(const std::string& source, const std::string& destination, CopyHandler& job) {
+    const std::string failure = "Error occured while creating directory " + source;
+    FolderScope scope(job, source);
+    if (!scope.entered()) {
+        passOver(job, "Link leads back into its own folder, not copied: " + source);
+        return true;
+    }
+    error_code ec;
+    if (!fs::create_directory(destination, ec) || ec) {
+        passOver(job, failure);
+        return true;
+    }
+    fs::directory_iterator it(source, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const fs::path entry = it->path();
+        const std::string child = (fs::path(destination) / entry.filename()).string();
+        const bool goOn = isFolder(entry) ? copyTree(entry.string(), child, job)
+                                          : copyFileData(entry.string(), child, job);
+        if (!goOn) {
+            return false;
+        }
+    }
+    if (ec) {
+        passOver(job, failure);
+    }
+    return true;
+}
+
+}  // namespace ferrymark

@@ -1,1 +1,88 @@
 #include "engine/PromptTexts.h"
+
+#include <boost/filesystem/path.hpp>
+
+namespace ferrymark {
+namespace {
+
+Prompt cautionPrompt(PromptKind kind, std::string message) {
+    Prompt p;
+    p.kind = kind;
+    p.image = PromptImage::Caution;
+    p.message = std::move(message);
+    p.options = PromptOptions::Hidden;
+    p.showDontAsk = false;
+    return p;
+}
+
+Prompt conflictPrompt(PromptKind kind, const char* format, const std::string& sourcePath,
+                      PromptOptions options) {
+    Prompt p;
+    p.kind = kind;
+    p.image = PromptImage::FileIcon;
+    p.iconPath = sourcePath;
+    p.message = PromptTexts::fill(format, PromptTexts::itemName(sourcePath));
+    p.options = options;
+    p.showDontAsk = true;
+    return p;
+}
+
+}  // namespace
+
+std::string PromptTexts::fill(const std::string& format, const std::string& name) {
+    const auto at = format.find("%@");
+    if (at == std::string::npos) {
+        return format;
+    }
+    return format.substr(0, at) + name + format.substr(at + 2);
+}
+
+std::string PromptTexts::itemName(const std::string& path) {
+    return boost::filesystem::path(path).filename().string();
+}
+
+Prompt PromptTexts::fileConflict(const std::string& sourcePath) {
+    return conflictPrompt(PromptKind::FileConflict,
+                          "An item named “%@” already exists in this location. Do you want to "
+                          "replace it with the one you’re moving?",
+                          sourcePath, PromptOptions::Shown);
+}
+
+Prompt PromptTexts::folderConflict(const std::string& sourcePath) {
+    return conflictPrompt(PromptKind::FolderConflict,
+                          "A directory named “%@” already exists in this location. Do you want "
+                          "to merge it with the one you’re moving?",
+                          sourcePath, PromptOptions::ShownWithMerge);
+}
+
+Prompt PromptTexts::destination() {
+    return cautionPrompt(
+        PromptKind::Destination,
+        "Can not copy to specified location, permission denied. Click continue to skip.");
+}
+
+Prompt PromptTexts::diskFull() {
+    return cautionPrompt(PromptKind::DiskFull,
+                         "Operation paused as the disk is full. Free up some space and click "
+                         "continue to retry.");
+}
+
+Prompt PromptTexts::readError(const std::string& sourcePath) {
+    return cautionPrompt(PromptKind::ReadError,
+                         fill("Can not read “%@”. Click continue to skip.", itemName(sourcePath)));
+}
+
+Prompt PromptTexts::replaceFile(const std::string& sourcePath) {
+    return cautionPrompt(PromptKind::ReplaceFile,
+                         fill("You do not have the permission to replace existing file “%@”.",
+                              itemName(sourcePath)));
+}
+
+Prompt PromptTexts::replaceFolder(const std::string& sourcePath) {
+    return cautionPrompt(PromptKind::ReplaceFolder,
+                         fill("You do not have the permission to replace existing directory "
+                              "“%@”, the directory cannot be copied.",
+                              itemName(sourcePath)));
+}
+
+}  // namespace ferrymark

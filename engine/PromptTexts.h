@@ -8,7 +8,7 @@ namespace ferrymark {
 
 // The engine's prompts, filled with the item's name (the last element of its path).
 class PromptTexts {
-public:
+  public:
     static Prompt fileConflict(const std::string& sourcePath);
     static Prompt folderConflict(const std::string& sourcePath);
     static Prompt destination();

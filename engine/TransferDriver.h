@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "DeferredConflict.h"
+
+namespace ferrymark {
+
+class CopyHandler;
+
+// The passes of one transfer, run on the job's worker: counting, placement, the deferred
+// conflicts and, for a move, the removal of the sources.
+class TransferDriver {
+  public:
+    TransferDriver(CopyHandler& job, std::string target);
+
+    // The name the job goes by: the target's last path component, "/" for the root.
+    std::string targetName() const;
+
+    void countSources();
+    void placeSources();
+    bool hasConflicts() const { return !conflicts_.empty(); }
+    void resolveConflicts();
+    void removeSources();
+
+  private:
+    void countTree(const std::string& root);
+
+    CopyHandler& job_;
+    std::string target_;
+    DeferredConflictList conflicts_;
+};
+
+}  // namespace ferrymark
