@@ -1,0 +1,265 @@
+#include "engine/FileCopy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestTree.h"
+#include "UnprivilegedChild.h"
+#include "engine/CopyHandler.h"
+#include "engine/FileReader.h"
+#include "engine/FileWriter.h"
+#include "tools/HeadlessHost.h"
+
+namespace ferrymark {
+namespace {
+
+class FileCopyTest : public ::testing::Test {
+protected:
+    // A job of one source, so that its "not transferred" record can be read.
+    std::unique_ptr<CopyHandler> makeJob(const std::string& source) {
+        auto job = CopyHandler::initWithFiles({source}, host);
+        job->setRemainingItems(1);
+        return job;
+    }
+
+    test::TestTree tree;
+    HeadlessHost host{HeadlessHost::Threading::Inline};
+};
+
+TEST_F(FileCopyTest, EmptyFileIsCreatedWithItsMode) {
+    const auto src = tree.write("empty", "", 0640);
+    auto job = makeJob(src);
+    EXPECT_TRUE(copyFileData(src, tree.path("out"), *job));
+    EXPECT_TRUE(tree.exists("out"));
+    EXPECT_EQ(tree.read("out"), "");
+    EXPECT_EQ(tree.mode("out"), 0640u);
+    EXPECT_EQ(job->remainingItems(), 0);
+    EXPECT_EQ(job->dataProcessed(), 0);
+    EXPECT_TRUE(host.prompts().empty());
+}
+
+// Records the job's byte counter each time a chunk is read.
+class CounterWatchingReader final : public IFileReader {
+public:
+    CounterWatchingReader(const std::string& path, CopyHandler& job) : file_(path), job_(job) {}
+    ssize_t read(void* buffer, std::size_t count) override {
+        seen.push_back(job_.dataProcessed());
+        return file_.read(buffer, count);
+    }
+    ssize_t readAt(void* buffer, std::size_t count, off_t offset) override {
+        return file_.readAt(buffer, count, offset);
+    }
+    int close() override { return file_.close(); }
+    std::vector<std::int64_t> seen;
+
+private:
+    FileReader file_;
+    CopyHandler& job_;
+};
+
+TEST_F(FileCopyTest, CountsBytesOncePerChunk) {
+    const std::string data = test::TestTree::randomBytes(4097, 1);
+    const auto src = tree.write("src", data);
+    auto job = makeJob(src);
+    CounterWatchingReader reader(src, *job);
+    FileWriter writer(tree.path("out"));
+    EXPECT_EQ(copyChunks(reader, writer, src, tree.path("out"), *job), ChunkCopyResult::Complete);
+    EXPECT_EQ(reader.seen, (std::vector<std::int64_t>{0, 4096, 4097}));
+    writer.close();
+    EXPECT_EQ(tree.read("out"), data);
+}
+
+TEST_F(FileCopyTest, KeepsPermissionBitsButNoSetId) {
+    struct Case {
+        unsigned sourceMode;
+        unsigned expected;
+    };
+    for (const Case c : {Case{0444, 0444}, Case{04755, 0755}, Case{02750, 0750}, Case{0600, 0600}}) {
+        SCOPED_TRACE(c.sourceMode);
+        const auto src = tree.write("src", "data", c.sourceMode);
+        const auto dst = tree.path("out");
+        ::unlink(dst.c_str());
+        auto job = makeJob(src);
+        EXPECT_TRUE(copyFileData(src, dst, *job));
+        EXPECT_EQ(tree.read("out"), "data");
+        EXPECT_EQ(tree.mode("out"), c.expected);
+    }
+}
+
+TEST_F(FileCopyTest, TruncatesAnExistingDestination) {
+    const auto src = tree.write("src", "short");
+    const auto dst = tree.write("out", std::string(10000, 'x'));
+    auto job = makeJob(src);
+    EXPECT_TRUE(copyFileData(src, dst, *job));
+    EXPECT_EQ(tree.read("out"), "short");
+}
+
+TEST_F(FileCopyTest, NeverWritesThroughALinkAtTheDestination) {
+    const auto src = tree.write("src", "data");
+    tree.symlink("out", tree.path("elsewhere"));
+    auto job = makeJob(src);
+    host.addAnswer(PromptKind::Destination, PromptAnswer{0, false});
+    EXPECT_TRUE(copyFileData(src, tree.path("out"), *job));
+    EXPECT_FALSE(tree.exists("elsewhere"));
+    ASSERT_EQ(host.prompts().size(), 1u);
+    EXPECT_EQ(host.prompts()[0].kind, PromptKind::Destination);
+    EXPECT_FALSE(job->sourceFullyTransferred(0));
+}
+
+TEST_F(FileCopyTest, SpecialFilesAreNotOpened) {
+    const auto fifo = tree.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    auto job = makeJob(fifo);
+    // Reading a pipe with no writer would block forever.
+    EXPECT_TRUE(copyFileData(fifo, tree.path("out"), *job));
+    EXPECT_FALSE(tree.exists("out"));
+    EXPECT_FALSE(job->sourceFullyTransferred(0));
+    EXPECT_EQ(job->remainingItems(), 1);
+}
+
+TEST_F(FileCopyTest, MissingSourceIsPassedOverAndRecorded) {
+    auto job = makeJob(tree.path("gone"));
+    EXPECT_TRUE(copyFileData(tree.path("gone"), tree.path("out"), *job));
+    EXPECT_FALSE(tree.exists("out"));
+    EXPECT_TRUE(host.prompts().empty());
+    EXPECT_FALSE(job->sourceFullyTransferred(0));
+    ASSERT_FALSE(host.logLines().empty());
+    EXPECT_NE(host.logLines().back().find(tree.path("gone")), std::string::npos);
+}
+
+// Fails the read after the first chunk.
+class FailingReader final : public IFileReader {
+public:
+    ssize_t read(void* buffer, std::size_t count) override {
+        if (calls_++ > 0) {
+            return -1;
+        }
+        std::memset(buffer, 'a', count);
+        return static_cast<ssize_t>(count);
+    }
+    ssize_t readAt(void*, std::size_t, off_t) override { return -1; }
+    int close() override { return 0; }
+
+private:
+    int calls_ = 0;
+};
+
+TEST_F(FileCopyTest, ReadErrorRemovesThePartialFileAndAsks) {
+    struct Case {
+        std::int32_t answer;
+        ChunkCopyResult expected;
+        bool cancelled;
+    };
+    for (const Case c : {Case{0, ChunkCopyResult::Skipped, false},
+                         Case{kAnswerStop, ChunkCopyResult::Cancelled, true}}) {
+        SCOPED_TRACE(c.answer);
+        HeadlessHost scripted{HeadlessHost::Threading::Inline};
+        scripted.addAnswer(PromptKind::ReadError, PromptAnswer{c.answer, false});
+        auto job = CopyHandler::initWithFiles({"/src/data.bin"}, scripted);
+        FailingReader reader;
+        FileWriter writer(tree.path("out"));
+        EXPECT_EQ(copyChunks(reader, writer, "/src/data.bin", tree.path("out"), *job), c.expected);
+        EXPECT_FALSE(tree.exists("out"));
+        EXPECT_EQ(job->cancelled(), c.cancelled);
+        ASSERT_EQ(scripted.prompts().size(), 1u);
+        EXPECT_EQ(scripted.prompts()[0].message,
+                  "Can not read “data.bin”. Click continue to skip.");
+    }
+}
+
+// Writes at most 1000 bytes a call, and fails the second call once with nothing written.
+class ShortWriter final : public IFileWriter {
+public:
+    ssize_t write(const void* buffer, std::size_t count) override {
+        if (++calls == 2) {
+            return -1;
+        }
+        const std::size_t n = std::min<std::size_t>(count, 1000);
+        data.append(static_cast<const char*>(buffer), n);
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t writeAt(const void*, std::size_t, off_t) override { return -1; }
+    int sync() override { return 0; }
+    void close() override {}
+    std::string data;
+    int calls = 0;
+};
+
+TEST_F(FileCopyTest, ShortWritesFinishTheChunkAndAFailedWriteIsRetried) {
+    const std::string data = test::TestTree::randomBytes(9000, 2);
+    const auto src = tree.write("src", data);
+    host.addAnswer(PromptKind::DiskFull, PromptAnswer{0, false});
+    auto job = makeJob(src);
+    FileReader reader(src);
+    ShortWriter writer;
+    EXPECT_EQ(copyChunks(reader, writer, src, tree.path("out"), *job), ChunkCopyResult::Complete);
+    EXPECT_EQ(writer.data, data);
+    ASSERT_EQ(host.prompts().size(), 1u);
+    EXPECT_EQ(host.prompts()[0].message,
+              "Operation paused as the disk is full. Free up some space and click continue to "
+              "retry.");
+    EXPECT_EQ(job->dataProcessed(), 9000);
+}
+
+TEST_F(FileCopyTest, CancelWhilePausedRemovesThePartialFile) {
+    const auto src = tree.write("src", test::TestTree::randomBytes(3 * 4096, 3));
+    auto job = makeJob(src);
+    PauseSemaphore gate(1);
+    job->setPause_semaphore(&gate);
+    job->setCancelled(true);  // as a stop during a pause leaves it: flag set, gate free
+    EXPECT_FALSE(copyFileData(src, tree.path("out"), *job));
+    EXPECT_FALSE(tree.exists("out"));
+    EXPECT_EQ(job->remainingItems(), 1);
+    EXPECT_TRUE(gate.try_acquire());  // the gate was given back
+    job->setPause_semaphore(nullptr);
+}
+
+TEST_F(FileCopyTest, UnreadableSourceMakesNoDestinationAndNoPrompt) {
+    if (auto why = test::UnprivilegedChild::unavailableReason(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    const auto src = tree.write("secret", "data", 0600);
+    const auto outDir = tree.mkdir("out", 0777);
+    const int result = test::UnprivilegedChild::run([&] {
+        HeadlessHost child{HeadlessHost::Threading::Inline};
+        auto job = CopyHandler::initWithFiles({src}, child);
+        const bool goOn = copyFileData(src, outDir + "/secret", *job);
+        return (goOn ? 1 : 0) | (child.prompts().empty() ? 2 : 0) |
+               (job->sourceFullyTransferred(0) ? 0 : 4);
+    });
+    EXPECT_EQ(result, 1 | 2 | 4);
+    EXPECT_FALSE(tree.exists("out/secret"));
+}
+
+TEST_F(FileCopyTest, UnwritableDestinationAsksAndObeys) {
+    if (auto why = test::UnprivilegedChild::unavailableReason(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    const auto src = tree.write("data", "data", 0644);
+    const auto outDir = tree.mkdir("locked", 0755);  // root's, not writable for the child
+    for (const std::int32_t answer : {0, kAnswerStop}) {
+        SCOPED_TRACE(answer);
+        const int result = test::UnprivilegedChild::run([&] {
+            HeadlessHost child{HeadlessHost::Threading::Inline};
+            child.addAnswer(PromptKind::Destination, PromptAnswer{answer, false});
+            auto job = CopyHandler::initWithFiles({src}, child);
+            const bool goOn = copyFileData(src, outDir + "/data", *job);
+            const auto prompts = child.prompts();
+            const bool asked = prompts.size() == 1 &&
+                               prompts[0].message ==
+                                   "Can not copy to specified location, permission denied. Click "
+                                   "continue to skip.";
+            return (goOn ? 1 : 0) | (asked ? 2 : 0) | (job->cancelled() ? 4 : 0);
+        });
+        EXPECT_EQ(result, answer == kAnswerStop ? (2 | 4) : (1 | 2));
+        EXPECT_FALSE(tree.exists("locked/data"));
+    }
+}
+
+}  // namespace
+}  // namespace ferrymark

@@ -1,0 +1,31 @@
+#include "UnprivilegedChild.h"
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ferrymark::test {
+
+std::string UnprivilegedChild::unavailableReason() {
+    if (::geteuid() != 0) {
+        return "needs root to drop privileges in a child (as a user, permissions can not be "
+               "set up for another account)";
+    }
+    return {};
+}
+
+int UnprivilegedChild::run(const std::function<int()>& work) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const gid_t nogroup = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(65534) != 0) {
+            ::_exit(254);
+        }
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+}  // namespace ferrymark::test
