@@ -1,1 +1,78 @@
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "TestTree.h"
+#include "engine/CopyHandler.h"
+#include "engine/FileCopy.h"
+#include "tools/HeadlessHost.h"
+
+namespace ferrymark {
+namespace {
+
+// A real full disk: a 1 MiB tmpfs, most of it taken by a filler file.
+class DiskFullTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "needs root to mount a small tmpfs";
+        }
+        mountPoint = tree.mkdir("small");
+        if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0) {
+            GTEST_SKIP() << "can not mount a tmpfs here: " << std::strerror(errno);
+        }
+        mounted = true;
+        tree.write("small/filler", std::string(768 * 1024, 'f'));
+        data = test::TestTree::randomBytes(600 * 1024, 7);
+        source = tree.write("source.bin", data);
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(mountPoint.c_str(), MNT_DETACH);
+        }
+    }
+
+    test::TestTree tree;
+    HeadlessHost host;
+    std::string mountPoint;
+    bool mounted = false;
+    std::string data;
+    std::string source;
+};
+
+TEST_F(DiskFullTest, ContinueAfterFreeingSpaceRetriesTheSameWrite) {
+    int asked = 0;
+    host.setPromptHandler([&](const Prompt& prompt) {
+        EXPECT_EQ(prompt.kind, PromptKind::DiskFull);
+        // Still full on the first Continue: the prompt must come back.
+        if (++asked == 2) {
+            ::unlink(tree.path("small/filler").c_str());
+        }
+        return PromptAnswer{0, false};
+    });
+    auto job = CopyHandler::initWithFiles({source}, host);
+    job->setRemainingItems(1);
+    EXPECT_TRUE(copyFileData(source, mountPoint + "/copy.bin", *job));
+    EXPECT_GE(asked, 2);
+    EXPECT_EQ(tree.read("small/copy.bin"), data);
+    EXPECT_EQ(job->dataProcessed(), static_cast<std::int64_t>(data.size()));
+    EXPECT_EQ(job->remainingItems(), 0);
+}
+
+TEST_F(DiskFullTest, StopRemovesThePartialFile) {
+    host.addAnswer(PromptKind::DiskFull, PromptAnswer{kAnswerStop, false});
+    auto job = CopyHandler::initWithFiles({source}, host);
+    job->setRemainingItems(1);
+    EXPECT_FALSE(copyFileData(source, mountPoint + "/copy.bin", *job));
+    EXPECT_TRUE(job->cancelled());
+    EXPECT_FALSE(tree.exists("small/copy.bin"));
+    EXPECT_EQ(job->remainingItems(), 1);
+    EXPECT_FALSE(job->sourceFullyTransferred(0));
+}
+
+}  // namespace
+}  // namespace ferrymark
