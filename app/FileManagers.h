@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace ferrymark {
+
+// The file managers whose windows the paste commands work with.
+class FileManagers {
+  public:
+    enum class Kind { Nautilus, Nemo, Caja, Thunar, PcmanfmQt, Dolphin };
+
+    // The file manager owning a window, by the second string of its WM_CLASS, matched
+    // without regard to letter case.
+    static std::optional<Kind> fromWindowClass(std::string_view windowClass);
+
+    // The name used in log lines.
+    static std::string_view name(Kind kind);
+};
+
+}  // namespace ferrymark
