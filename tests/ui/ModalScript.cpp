@@ -29,8 +29,12 @@ void ModalScript::onNextPrompt(Action act) {
     poll(std::make_shared<Action>(std::move(act)), current);
 }
 
-void ModalScript::clickStop(AlertWindowController& dialog) { dialog.btnStop()->click(); }
+void ModalScript::clickStop(AlertWindowController& dialog) {
+    dialog.btnStop()->click();
+}
 
-void ModalScript::clickContinue(AlertWindowController& dialog) { dialog.btnContinue()->click(); }
+void ModalScript::clickContinue(AlertWindowController& dialog) {
+    dialog.btnContinue()->click();
+}
 
 }  // namespace ferrymark::testing

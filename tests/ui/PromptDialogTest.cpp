@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <functional>
+#include <ostream>
 
 #include "ModalScript.h"
 #include "engine/Prompt.h"
@@ -23,8 +24,9 @@ using testing::ModalScript;
 Prompt cautionPrompt(bool showDontAsk = false) {
     Prompt p;
     p.kind = PromptKind::DiskFull;
-    p.message = "Operation paused as the disk is full. Free up some space and click continue "
-                "to retry.";
+    p.message =
+        "Operation paused as the disk is full. Free up some space and click continue "
+        "to retry.";
     p.options = PromptOptions::Hidden;
     p.showDontAsk = showDontAsk;
     return p;
@@ -33,8 +35,9 @@ Prompt cautionPrompt(bool showDontAsk = false) {
 Prompt quitPrompt() {
     Prompt p = cautionPrompt();
     p.kind = PromptKind::Quit;
-    p.message = "File copying in Progress. Do you want to quit application. Click Yes to abort "
-                "copying operation.";
+    p.message =
+        "File copying in Progress. Do you want to quit application. Click Yes to abort "
+        "copying operation.";
     p.stopTitle = "Yes";
     p.continueTitle = "No";
     return p;
@@ -97,6 +100,10 @@ struct AnswerCase {
     std::int32_t code;
     bool dontAsk;
 };
+
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PromptAnswers : public ::testing::TestWithParam<AnswerCase> {};
 
@@ -174,8 +181,8 @@ TEST(PromptRun, IsApplicationModalAndClosedAfterwards) {
     AlertWindowController dialog;
     bool modalWhileShown = false;
     ModalScript::onNextPrompt([&](AlertWindowController& d) {
-        modalWhileShown = d.windowModality() == Qt::ApplicationModal &&
-                          QApplication::activeModalWidget() == &d;
+        modalWhileShown =
+            d.windowModality() == Qt::ApplicationModal && QApplication::activeModalWidget() == &d;
         ModalScript::clickStop(d);
     });
     EXPECT_EQ(dialog.runModal(), 2);

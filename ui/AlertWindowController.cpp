@@ -1,0 +1,96 @@
+#include "ui/AlertWindowController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+#include "engine/ConflictPolicy.h"
+#include "engine/PromptAnswer.h"
+#include "ui_AlertWindow.h"
+
+namespace ferrymark {
+namespace {
+
+struct OptionEntry {
+    const char* title;
+    ConflictPolicy tag;
+};
+
+// Keep Both comes first and is selected: it loses nothing if the user just presses Enter.
+constexpr OptionEntry kOptions[] = {
+    {"Keep Both", Policy::CopyWithNewName},
+    {"Replace", Policy::Replace},
+    {"Skip", Policy::Skip},
+};
+
+}  // namespace
+
+AlertWindowController::AlertWindowController(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::AlertWindow>()) {
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    for (const OptionEntry& option : kOptions) {
+        ui_->popupOptions->addItem(QString::fromUtf8(option.title), option.tag);
+    }
+    ui_->popupOptions->setCurrentIndex(0);
+
+    connect(ui_->btnStop, &QPushButton::clicked, this, &AlertWindowController::doStop);
+    connect(ui_->btnContinue, &QPushButton::clicked, this, &AlertWindowController::doContinue);
+}
+
+AlertWindowController::~AlertWindowController() = default;
+
+std::int32_t AlertWindowController::runModal() {
+    setWindowModality(Qt::ApplicationModal);
+    const int code = exec();
+    close();
+    return static_cast<std::int32_t>(code);
+}
+
+QLabel* AlertWindowController::alertMessage() const {
+    return ui_->alertMessage;
+}
+QLabel* AlertWindowController::alertImage() const {
+    return ui_->alertImage;
+}
+QComboBox* AlertWindowController::popupOptions() const {
+    return ui_->popupOptions;
+}
+QCheckBox* AlertWindowController::cbDontAsk() const {
+    return ui_->cbDontAsk;
+}
+QPushButton* AlertWindowController::btnStop() const {
+    return ui_->btnStop;
+}
+QPushButton* AlertWindowController::btnContinue() const {
+    return ui_->btnContinue;
+}
+
+std::int32_t AlertWindowController::selectedTag() const {
+    const int index = ui_->popupOptions->currentIndex();
+    if (index < 0) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(ui_->popupOptions->itemData(index).toInt());
+}
+
+void AlertWindowController::doStop() {
+    done(kAnswerStop);
+}
+
+void AlertWindowController::doContinue() {
+    done(selectedTag());
+}
+
+void AlertWindowController::reject() {}
+
+}  // namespace ferrymark
