@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <ostream>
 
 #include "FakeJobHost.h"
 #include "ModalScript.h"
@@ -24,11 +25,13 @@ namespace {
 using testing::FakeJobHost;
 using testing::ModalScript;
 
-QString items(qlonglong n) { return QLocale::system().toString(n); }
+QString items(qlonglong n) {
+    return QLocale::system().toString(n);
+}
 
 // A job as the driver leaves it after starting the heartbeat, with its window controller.
 class ProgressWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         job = CopyHandler::initWithFiles({"/src/a", "/src/b"}, host);
         ASSERT_NE(job, nullptr);
@@ -156,6 +159,10 @@ struct TransferCase {
     int barValue;
 };
 
+void PrintTo(const TransferCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TransferTick : public ProgressWindow, public ::testing::WithParamInterface<TransferCase> {};
 
 TEST_P(TransferTick, ShowsTheCounters) {
@@ -187,9 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"Paused", 4, 3, 1000000, 250000, 5, true, 5, "244.1 KB of 976.6 KB",
                      "About 15 seconds remain", 2500},
         // More bytes than counted: a negative estimate and a full bar.
-        TransferCase{"MoreThanCounted", 4, 0, 1000000, 1500000, 2, false, 3,
-                     "1.4 MB of 976.6 KB", "About 5 seconds remain",
-                     CutCopyWController::kBarMaximum},
+        TransferCase{"MoreThanCounted", 4, 0, 1000000, 1500000, 2, false, 3, "1.4 MB of 976.6 KB",
+                     "About 5 seconds remain", CutCopyWController::kBarMaximum},
         TransferCase{"OneItemStillReadsItems", 1, 1, 4096, 1024, 1, false, 2, "1.0 KB of 4.0 KB",
                      "About 6 seconds remain", 2500},
         // Nothing but empty files: the items tell the progress.
@@ -294,7 +300,7 @@ TEST_F(ProgressWindow, ExpandButtonShowsAndHidesTheDetails) {
 }
 
 class RecordingHandler final : public ICopyHandler {
-public:
+  public:
     void togglePause() override { ++pauses; }
     void cancelTask() override { ++cancels; }
     int pauses = 0;

@@ -6,7 +6,7 @@ namespace ferrymark::testing {
 namespace {
 
 class IdleHeartbeat final : public IHeartbeat {
-public:
+  public:
     void invalidate() override {}
 };
 

@@ -15,7 +15,7 @@ namespace ferrymark::testing {
 // A host for driving a job's window by hand on the test's own (UI) thread: hand-overs run
 // inline, no timer ticks (the test calls the tick), every prompt is answered with Stop.
 class FakeJobHost final : public IJobHost {
-public:
+  public:
     void runOnUiThread(const std::function<void()>& work) override { work(); }
     PromptAnswer showPrompt(const Prompt&) override { return PromptAnswer{}; }
     std::unique_ptr<IHeartbeat> startHeartbeat(std::function<void()> tick) override;

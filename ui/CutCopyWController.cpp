@@ -1,0 +1,252 @@
+#include "ui/CutCopyWController.h"
+
+#include <QApplication>
+#include <QGraphicsColorizeEffect>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/CopyHandler.h"
+#include "ui/FCUtility.h"
+#include "ui_CutCopyWindow.h"
+
+namespace ferrymark {
+namespace {
+
+QString items(std::int64_t count) {
+    return QLocale::system().toString(qlonglong{count});
+}
+
+QString size(std::int64_t bytes) {
+    return QString::fromStdString(FCUtility::dataSizeToString(bytes));
+}
+
+// Puts value in place of the first "%@" of the layout's template.
+QString fillTemplate(QString format, const QString& value) {
+    const auto at = format.indexOf(QLatin1String("%@"));
+    if (at >= 0) {
+        format.replace(at, 2, value);
+    }
+    return format;
+}
+
+// Progress as a fraction. Without bytes to go by (only empty files) the items tell it.
+double progressFraction(const CopyHandler& job) {
+    const std::int64_t total = job.totalData();
+    if (total != 0) {
+        return static_cast<double>(job.dataProcessed()) / static_cast<double>(total);
+    }
+    const std::int64_t totalItems = job.totalItems();
+    if (totalItems <= 0) {
+        return 0.0;
+    }
+    return static_cast<double>(totalItems - job.remainingItems()) / static_cast<double>(totalItems);
+}
+
+int barValue(double fraction) {
+    // More bytes than counted give a fraction above 1; the bar shows full.
+    const double clamped = std::clamp(fraction, 0.0, 1.0);
+    return static_cast<int>(std::lround(clamped * CutCopyWController::kBarMaximum));
+}
+
+}  // namespace
+
+CutCopyWController::CutCopyWController() : CutCopyWController(nullptr) {}
+
+CutCopyWController::CutCopyWController(ICopyHandler* copyHandler)
+    : link_(std::make_shared<HandlerLink>()) {
+    link_->handler = copyHandler;
+}
+
+CutCopyWController::~CutCopyWController() {
+    {
+        std::lock_guard guard(link_->lock);
+        link_->handler = nullptr;
+    }
+    if (window_ == nullptr) {
+        return;
+    }
+    // The job may be released on its worker; the window must go on the UI thread.
+    if (QThread::currentThread() == window_->thread()) {
+        delete window_;
+    } else {
+        window_->deleteLater();
+    }
+}
+
+ICopyHandler* CutCopyWController::copyHandler() const {
+    std::lock_guard guard(link_->lock);
+    return link_->handler;
+}
+
+QWidget* CutCopyWController::window() {
+    if (window_ == nullptr) {
+        loadWindow();
+    }
+    return window_;
+}
+
+void CutCopyWController::loadWindow() {
+    ui_ = std::make_unique<Ui::CutCopyWindow>();
+    window_ = new QWidget;
+    ui_->setupUi(window_);
+    window_->setAttribute(Qt::WA_QuitOnClose, false);
+
+    // Room for the longer title, so that pausing does not resize the window.
+    QPushButton* pause = ui_->btPauseResume;
+    const QString title = pause->text();
+    pause->setText(QStringLiteral("Resume"));
+    const int resumeWidth = pause->sizeHint().width();
+    pause->setText(title);
+    pause->setMinimumWidth(std::max(resumeWidth, pause->sizeHint().width()));
+
+    const std::shared_ptr<HandlerLink> link = link_;
+    QObject::connect(ui_->btPauseResume, &QPushButton::clicked, window_,
+                     [link] { callHandler(*link, &ICopyHandler::togglePause); });
+    QObject::connect(ui_->btStopProcess, &QPushButton::clicked, window_,
+                     [link] { callHandler(*link, &ICopyHandler::cancelTask); });
+
+    QWidget* details = ui_->detailsArea;
+    QToolButton* expand = ui_->btExpandContractView;
+    QObject::connect(expand, &QToolButton::toggled, window_, [details, expand](bool expanded) {
+        details->setVisible(expanded);
+        expand->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+    });
+}
+
+void CutCopyWController::callHandler(HandlerLink& link, void (ICopyHandler::*action)()) {
+    std::lock_guard guard(link.lock);
+    if (link.handler != nullptr) {
+        (link.handler->*action)();
+    }
+}
+
+void CutCopyWController::pauseAction() {
+    callHandler(*link_, &ICopyHandler::togglePause);
+}
+
+void CutCopyWController::stopAction() {
+    callHandler(*link_, &ICopyHandler::cancelTask);
+}
+
+void CutCopyWController::updateUI(CopyHandler& job) {
+    // Qt delivers timers during a modal prompt; the window stands still while the user
+    // is being asked, and so does the beat count.
+    if (QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    if (job.uiBeatCount() == -1 && !job.cancelled()) {
+        if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+            job.host().activateApplication();
+        }
+        job.setUiBeatCount(0);
+        window();
+        showPauseTitle(job.paused());
+        ui_->pbTotalProcess->setRange(0, 0);
+        ui_->lbProcessDesc->setText(
+            fillTemplate(ui_->lbProcessDesc->text(), QString::fromStdString(job.currentTarget())));
+        tick(job);
+        bringToFront();
+        return;
+    }
+    tick(job);
+}
+
+void CutCopyWController::tick(CopyHandler& job) {
+    if (job.dataProcessed() == -1) {
+        if (ui_ != nullptr) {
+            ui_->lbDataProgressDesc->setText(
+                QStringLiteral("%1 Items (%2)")
+                    .arg(items(job.totalItems()), size(job.totalData())));
+        }
+        return;
+    }
+    if (job.uiBeatCount() == 0) {
+        stopAnimation();
+        if (ui_ != nullptr && pausedLook_ == nullptr) {
+            pausedLook_ = new QGraphicsColorizeEffect;
+            pausedLook_->setColor(Qt::gray);
+            ui_->pbTotalProcess->setGraphicsEffect(pausedLook_);
+        }
+        setPausedLook(job.paused() ? 1.0 : 0.0);
+    }
+    if (!job.paused()) {
+        job.setUiBeatCount(job.uiBeatCount() + 1);
+    }
+    if (ui_ == nullptr) {
+        // A job cancelled before its first tick keeps counting beats without a window.
+        return;
+    }
+    ui_->lbProcessDesc->setText(
+        QStringLiteral("Copying %1 Items to \"%2\"")
+            .arg(items(job.remainingItems()), QString::fromStdString(job.currentTarget())));
+    ui_->lbDataProgressDesc->setText(
+        QStringLiteral("%1 of %2").arg(size(job.dataProcessed()), size(job.totalData())));
+
+    const std::int64_t beats = job.uiBeatCount();
+    if (beats >= 2 && job.dataProcessed() != 0) {
+        const auto toGo = static_cast<double>(job.totalData() - job.dataProcessed());
+        const double estimate =
+            toGo / static_cast<double>(job.dataProcessed()) * static_cast<double>(beats);
+        ui_->lbTimeProgressDesc->setText(
+            QStringLiteral("About %1 remain")
+                .arg(
+                    QString::fromStdString(FCUtility::timeIntervalToStringWithInterval(estimate))));
+    }
+    ui_->pbTotalProcess->setValue(barValue(progressFraction(job)));
+}
+
+void CutCopyWController::bringToFront() {
+    QWidget* w = window();
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+void CutCopyWController::stopAnimation() {
+    if (ui_ != nullptr && ui_->pbTotalProcess->maximum() == 0) {
+        ui_->pbTotalProcess->setRange(0, kBarMaximum);
+        ui_->pbTotalProcess->setValue(0);
+    }
+}
+
+void CutCopyWController::setPausedLook(double strength) {
+    if (pausedLook_ != nullptr) {
+        pausedLook_->setStrength(strength);
+    }
+    showPauseTitle(strength > 0.0);
+}
+
+void CutCopyWController::showPauseTitle(bool paused) {
+    if (ui_ != nullptr) {
+        ui_->btPauseResume->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    }
+}
+
+QLabel* CutCopyWController::lbProcessDesc() const {
+    return ui_ ? ui_->lbProcessDesc : nullptr;
+}
+QLabel* CutCopyWController::lbDataProgressDesc() const {
+    return ui_ ? ui_->lbDataProgressDesc : nullptr;
+}
+QLabel* CutCopyWController::lbTimeProgressDesc() const {
+    return ui_ ? ui_->lbTimeProgressDesc : nullptr;
+}
+QProgressBar* CutCopyWController::pbTotalProcess() const {
+    return ui_ ? ui_->pbTotalProcess : nullptr;
+}
+QPushButton* CutCopyWController::btPauseResume() const {
+    return ui_ ? ui_->btPauseResume : nullptr;
+}
+QPushButton* CutCopyWController::btStopProcess() const {
+    return ui_ ? ui_->btStopProcess : nullptr;
+}
+QToolButton* CutCopyWController::btExpandContractView() const {
+    return ui_ ? ui_->btExpandContractView : nullptr;
+}
+
+}  // namespace ferrymark

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "engine/IProgressView.h"
+
+class QGraphicsColorizeEffect;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace Ui {
+class CutCopyWindow;
+}
+
+namespace ferrymark {
+
+class ICopyHandler;
+
+// A job's progress window. The window is made on first access, on the UI thread; the
+// controller itself may be made and destroyed on any thread.
+class CutCopyWController final : public IProgressView {
+  public:
+    // The bar's range once it is determinate; the job's fraction 0..1 is mapped onto it.
+    static constexpr int kBarMaximum = 10000;
+
+    CutCopyWController();
+    explicit CutCopyWController(ICopyHandler* copyHandler);
+    ~CutCopyWController() override;
+    CutCopyWController(const CutCopyWController&) = delete;
+    CutCopyWController& operator=(const CutCopyWController&) = delete;
+
+    ICopyHandler* copyHandler() const;
+
+    // The window, loaded on first access.
+    QWidget* window();
+    bool isWindowLoaded() const { return window_ != nullptr; }
+
+    // The buttons' actions.
+    void pauseAction();
+    void stopAction();
+
+    void updateUI(CopyHandler& job) override;
+    void bringToFront() override;
+    void stopAnimation() override;
+    void setPausedLook(double strength) override;
+
+    // Null until the window has been loaded.
+    QLabel* lbProcessDesc() const;
+    QLabel* lbDataProgressDesc() const;
+    QLabel* lbTimeProgressDesc() const;
+    QProgressBar* pbTotalProcess() const;
+    QPushButton* btPauseResume() const;
+    QPushButton* btStopProcess() const;
+    QToolButton* btExpandContractView() const;
+
+  private:
+    // The buttons reach the job through this link; the controller cuts it when it goes,
+    // so a click racing the job's end never calls into a destroyed job.
+    struct HandlerLink {
+        std::mutex lock;
+        ICopyHandler* handler = nullptr;
+    };
+
+    void loadWindow();
+    void tick(CopyHandler& job);
+    void showPauseTitle(bool paused);
+    static void callHandler(HandlerLink& link, void (ICopyHandler::*action)());
+
+    std::shared_ptr<HandlerLink> link_;
+    std::unique_ptr<Ui::CutCopyWindow> ui_;
+    QWidget* window_ = nullptr;
+    QGraphicsColorizeEffect* pausedLook_ = nullptr;  // owned by the bar
+};
+
+}  // namespace ferrymark
