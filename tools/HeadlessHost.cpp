@@ -7,7 +7,7 @@ namespace {
 
 // No window: ticks and looks have nothing to draw.
 class NullProgressView final : public IProgressView {
-public:
+  public:
     void updateUI(CopyHandler&) override {}
     void bringToFront() override {}
     void stopAnimation() override {}
@@ -17,7 +17,7 @@ public:
 }  // namespace
 
 class HeadlessHost::Heartbeat final : public IHeartbeat {
-public:
+  public:
     Heartbeat(HeadlessHost& host, int id) : host_(host), id_(id) {}
     ~Heartbeat() override { invalidate(); }
     void invalidate() override {
@@ -27,7 +27,7 @@ public:
         }
     }
 
-private:
+  private:
     HeadlessHost& host_;
     int id_;
 };

@@ -16,7 +16,7 @@ namespace ferrymark {
 // A job host without a display: its own thread stands in for the UI thread, prompts are
 // answered from a script, and log lines are kept. Serves fm-transfer and the engine tests.
 class HeadlessHost final : public IJobHost {
-public:
+  public:
     enum class Threading {
         UiThread,  // a thread of its own runs the UI work, as on a desktop
         Inline,    // UI work runs on the caller's thread (for a forked child: no threads)
@@ -56,7 +56,7 @@ public:
     void deactivateApplication() override;
     void log(const std::string& line) override;
 
-private:
+  private:
     class Heartbeat;
     struct Timer {
         std::function<void()> tick;

@@ -29,9 +29,9 @@ const char* const kUsage =
     "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n";
 
 std::optional<PromptKind> kindNamed(const std::string& name) {
-    for (auto kind : {PromptKind::FileConflict, PromptKind::FolderConflict,
-                      PromptKind::Destination, PromptKind::DiskFull, PromptKind::ReadError,
-                      PromptKind::ReplaceFile, PromptKind::ReplaceFolder}) {
+    for (auto kind : {PromptKind::FileConflict, PromptKind::FolderConflict, PromptKind::Destination,
+                      PromptKind::DiskFull, PromptKind::ReadError, PromptKind::ReplaceFile,
+                      PromptKind::ReplaceFolder}) {
         if (name == promptKindName(kind)) {
             return kind;
         }

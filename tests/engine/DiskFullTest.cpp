@@ -16,7 +16,7 @@ namespace {
 
 // A real full disk: a 1 MiB tmpfs, most of it taken by a filler file.
 class DiskFullTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (::geteuid() != 0) {
             GTEST_SKIP() << "needs root to mount a small tmpfs";

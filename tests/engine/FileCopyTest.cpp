@@ -19,7 +19,7 @@ namespace ferrymark {
 namespace {
 
 class FileCopyTest : public ::testing::Test {
-protected:
+  protected:
     // A job of one source, so that its "not transferred" record can be read.
     std::unique_ptr<CopyHandler> makeJob(const std::string& source) {
         auto job = CopyHandler::initWithFiles({source}, host);
@@ -45,7 +45,7 @@ TEST_F(FileCopyTest, EmptyFileIsCreatedWithItsMode) {
 
 // Records the job's byte counter each time a chunk is read.
 class CounterWatchingReader final : public IFileReader {
-public:
+  public:
     CounterWatchingReader(const std::string& path, CopyHandler& job) : file_(path), job_(job) {}
     ssize_t read(void* buffer, std::size_t count) override {
         seen.push_back(job_.dataProcessed());
@@ -57,7 +57,7 @@ public:
     int close() override { return file_.close(); }
     std::vector<std::int64_t> seen;
 
-private:
+  private:
     FileReader file_;
     CopyHandler& job_;
 };
@@ -79,7 +79,8 @@ TEST_F(FileCopyTest, KeepsPermissionBitsButNoSetId) {
         unsigned sourceMode;
         unsigned expected;
     };
-    for (const Case c : {Case{0444, 0444}, Case{04755, 0755}, Case{02750, 0750}, Case{0600, 0600}}) {
+    for (const Case c :
+         {Case{0444, 0444}, Case{04755, 0755}, Case{02750, 0750}, Case{0600, 0600}}) {
         SCOPED_TRACE(c.sourceMode);
         const auto src = tree.write("src", "data", c.sourceMode);
         const auto dst = tree.path("out");
@@ -134,7 +135,7 @@ TEST_F(FileCopyTest, MissingSourceIsPassedOverAndRecorded) {
 
 // Fails the read after the first chunk.
 class FailingReader final : public IFileReader {
-public:
+  public:
     ssize_t read(void* buffer, std::size_t count) override {
         if (calls_++ > 0) {
             return -1;
@@ -145,7 +146,7 @@ public:
     ssize_t readAt(void*, std::size_t, off_t) override { return -1; }
     int close() override { return 0; }
 
-private:
+  private:
     int calls_ = 0;
 };
 
@@ -174,7 +175,7 @@ TEST_F(FileCopyTest, ReadErrorRemovesThePartialFileAndAsks) {
 
 // Writes at most 1000 bytes a call, and fails the second call once with nothing written.
 class ShortWriter final : public IFileWriter {
-public:
+  public:
     ssize_t write(const void* buffer, std::size_t count) override {
         if (++calls == 2) {
             return -1;

@@ -18,7 +18,7 @@ struct PolicyCase {
 };
 
 class PlacementTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<CopyHandler> makeJob(const std::string& source) {
         auto job = CopyHandler::initWithFiles({source}, host);
         job->setTotalItems(3);
@@ -92,14 +92,16 @@ INSTANTIATE_TEST_SUITE_P(
         PolicyCase{Policy::CopyWithNewName,
                    {"d copy/", "d copy/.hidden", "d copy/same.txt", "d copy/sub/",
                     "d copy/sub/new.txt", "d/", "d/old.txt", "d/same.txt", "d/sub/"},
-                   0, true},
+                   0,
+                   true},
         PolicyCase{Policy::Stop, kUntouched, 0, false},
-        PolicyCase{Policy::Replace,
-                   {"d/", "d/.hidden", "d/same.txt", "d/sub/", "d/sub/new.txt"}, 0, true},
+        PolicyCase{
+            Policy::Replace, {"d/", "d/.hidden", "d/same.txt", "d/sub/", "d/sub/new.txt"}, 0, true},
         PolicyCase{Policy::Skip, kUntouched, 0, false},
         // The nested folder merges too; the file conflict inside waits for its prompt.
         PolicyCase{Policy::Merge,
-                   {"d/", "d/.hidden", "d/old.txt", "d/same.txt", "d/sub/", "d/sub/new.txt"}, 1,
+                   {"d/", "d/.hidden", "d/old.txt", "d/same.txt", "d/sub/", "d/sub/new.txt"},
+                   1,
                    true},
         PolicyCase{6, kUntouched, 0, false}));
 
@@ -140,9 +142,8 @@ TEST_F(PlacementTest, ExistingTreeDestinationIsLoggedAndNotCopied) {
     tree.mkdir("dst/d");
     auto job = makeJob(tree.path("src/d"));
     EXPECT_TRUE(copyTree(tree.path("src/d"), tree.path("dst/d"), *job));
-    EXPECT_EQ(host.logLines(),
-              std::vector<std::string>{"Error occured while creating directory " +
-                                       tree.path("src/d")});
+    EXPECT_EQ(host.logLines(), std::vector<std::string>{"Error occured while creating directory " +
+                                                        tree.path("src/d")});
     EXPECT_FALSE(tree.exists("dst/d/a"));
     EXPECT_FALSE(job->sourceFullyTransferred(0));
 }
@@ -175,9 +176,9 @@ TEST_F(PlacementTest, ReplaceOfAFolderInAReadOnlyFolderAsksAndKeepsIt) {
             const bool goOn = placeDirectory(tree.path("src/d"), tree.path("dst/d"), list, *job);
             const auto prompts = child.prompts();
             const bool named =
-                prompts.size() == 1 &&
-                prompts[0].message == "You do not have the permission to replace existing "
-                                      "directory “d”, the directory cannot be copied.";
+                prompts.size() == 1 && prompts[0].message ==
+                                           "You do not have the permission to replace existing "
+                                           "directory “d”, the directory cannot be copied.";
             return (goOn ? 1 : 0) | (named ? 2 : 0) | (job->sourceFullyTransferred(0) ? 4 : 0);
         });
         EXPECT_EQ(result, answer == kAnswerStop ? 2 : (1 | 2)) << "answer " << answer;

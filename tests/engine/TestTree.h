@@ -7,7 +7,7 @@ namespace ferrymark::test {
 
 // A scratch folder that goes away with the test.
 class TestTree {
-public:
+  public:
     TestTree();
     ~TestTree();
     TestTree(const TestTree&) = delete;
@@ -28,7 +28,7 @@ public:
 
     static std::string randomBytes(std::size_t size, unsigned seed);
 
-private:
+  private:
     std::string root_;
 };
 

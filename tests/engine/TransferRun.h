@@ -12,7 +12,10 @@ namespace ferrymark::test {
 
 // One job run to its end on a worker of its own, as the application runs it.
 class TransferRun {
-public:
+  public:
+    explicit TransferRun(HeadlessHost::Threading threading = HeadlessHost::Threading::UiThread)
+        : host(threading) {}
+
     HeadlessHost host;
     std::unique_ptr<CopyHandler> job;
 

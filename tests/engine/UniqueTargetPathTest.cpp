@@ -34,24 +34,25 @@ TEST_P(UniqueTargetPathTest, PicksFirstFreeName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, UniqueTargetPathTest,
-    ::testing::Values(
-        NameCase{"report.txt", {}, false, "report copy.txt"},
-        NameCase{"report.txt", {"report copy.txt"}, false, "report copy 2.txt"},
-        NameCase{"report.txt", {"report copy.txt", "report copy 2.txt"}, false,
-                 "report copy 3.txt"},
-        NameCase{"report copy.txt", {}, false, "report copy 2.txt"},
-        NameCase{"report copy 7.txt", {}, false, "report copy.txt"},
-        NameCase{"my copy of notes.txt", {}, false, "my copy.txt"},
-        NameCase{"archive.tar.gz", {}, false, "archive.tar copy.gz"},
-        NameCase{".profile", {}, false, " copy.profile"},
-        NameCase{"Photos", {}, true, "Photos copy"},
-        NameCase{"Shots.album", {}, true, "Shots copy.album"},
-        NameCase{"Report COPY.txt", {}, false, "Report COPY copy.txt"},
-        // Numbers are never carried over and never start at 1.
-        NameCase{"a copy 9", {"a copy", "a copy 2"}, false, "a copy 3"},
-        NameCase{"no-extension", {}, false, "no-extension copy"},
-        NameCase{"ünï cödé.txt", {"ünï cödé copy.txt"}, false, "ünï cödé copy 2.txt"},
-        NameCase{"trailing.", {}, false, "trailing copy."}));
+    ::testing::Values(NameCase{"report.txt", {}, false, "report copy.txt"},
+                      NameCase{"report.txt", {"report copy.txt"}, false, "report copy 2.txt"},
+                      NameCase{"report.txt",
+                               {"report copy.txt", "report copy 2.txt"},
+                               false,
+                               "report copy 3.txt"},
+                      NameCase{"report copy.txt", {}, false, "report copy 2.txt"},
+                      NameCase{"report copy 7.txt", {}, false, "report copy.txt"},
+                      NameCase{"my copy of notes.txt", {}, false, "my copy.txt"},
+                      NameCase{"archive.tar.gz", {}, false, "archive.tar copy.gz"},
+                      NameCase{".profile", {}, false, " copy.profile"},
+                      NameCase{"Photos", {}, true, "Photos copy"},
+                      NameCase{"Shots.album", {}, true, "Shots copy.album"},
+                      NameCase{"Report COPY.txt", {}, false, "Report COPY copy.txt"},
+                      // Numbers are never carried over and never start at 1.
+                      NameCase{"a copy 9", {"a copy", "a copy 2"}, false, "a copy 3"},
+                      NameCase{"no-extension", {}, false, "no-extension copy"},
+                      NameCase{"ünï cödé.txt", {"ünï cödé copy.txt"}, false, "ünï cödé copy 2.txt"},
+                      NameCase{"trailing.", {}, false, "trailing copy."}));
 
 TEST(UniqueTargetPathLinks, DanglingLinkHoldsTheName) {
     test::TestTree tree;

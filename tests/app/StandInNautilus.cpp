@@ -1,0 +1,83 @@
+#include "StandInNautilus.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+
+namespace ferrymark::testing {
+
+namespace {
+const QString kPath = QStringLiteral("/org/freedesktop/FileManager1");
+const QString kConnectionName = QStringLiteral("ferrymark-standin-nautilus");
+}  // namespace
+
+class StandInNautilus::Service : public QDBusVirtualObject {
+public:
+    explicit Service(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QList<QVariant> args = message.arguments();
+        if (message.interface() != QStringLiteral("org.freedesktop.DBus.Properties") ||
+            message.member() != QStringLiteral("Get") || args.size() != 2 ||
+            args[0].toString() != QStringLiteral("org.freedesktop.FileManager1") ||
+            args[1].toString() != QStringLiteral("OpenWindowsWithLocations")) {
+            connection.send(message.createErrorReply(QDBusError::UnknownMethod, message.member()));
+            return true;
+        }
+        QDBusArgument map;
+        {
+            std::lock_guard lock(state_->mutex);
+            ++state_->calls.count;
+            state_->calls.anyWithAutoStart |= message.autoStartService();
+            map.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QStringList>());
+            for (auto it = state_->locations.cbegin(); it != state_->locations.cend(); ++it) {
+                map.beginMapEntry();
+                map << it.key() << it.value();
+                map.endMapEntry();
+            }
+            map.endMap();
+        }
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(map)))));
+        return true;
+    }
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+StandInNautilus::StandInNautilus()
+    : connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName)),
+      state_(std::make_shared<State>()) {
+    if (!connection_.isConnected()) {
+        return;
+    }
+    service_ = new Service(state_);
+    service_->moveToThread(&thread_);
+    thread_.start();
+    registered_ = connection_.registerVirtualObject(kPath, service_);
+}
+
+StandInNautilus::~StandInNautilus() {
+    if (registered_) {
+        connection_.unregisterObject(kPath);
+    }
+    thread_.quit();
+    thread_.wait();
+    delete service_;
+    QDBusConnection::disconnectFromBus(kConnectionName);
+}
+
+void StandInNautilus::setLocations(Locations locations) {
+    std::lock_guard lock(state_->mutex);
+    state_->locations = std::move(locations);
+}
+
+StandInNautilus::Calls StandInNautilus::calls() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->calls;
+}
+
+}  // namespace ferrymark::testing

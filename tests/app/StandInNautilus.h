@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <memory>
+#include <mutex>
+
+namespace ferrymark::testing {
+
+// Publishes org.freedesktop.FileManager1's OpenWindowsWithLocations on the session bus
+// under a unique name of its own, as Nautilus does. It answers from a thread of its own,
+// so a blocking call from the UI thread gets its reply.
+class StandInNautilus {
+public:
+    using Locations = QMap<QString, QStringList>;
+
+    StandInNautilus();
+    ~StandInNautilus();
+    StandInNautilus(const StandInNautilus&) = delete;
+    StandInNautilus& operator=(const StandInNautilus&) = delete;
+
+    bool registered() const { return registered_; }
+    // The unique bus name to put in a window's _GTK_UNIQUE_BUS_NAME.
+    QString busName() const { return connection_.baseService(); }
+
+    void setLocations(Locations locations);
+
+    struct Calls {
+        int count = 0;
+        bool anyWithAutoStart = false;
+    };
+    Calls calls() const;
+
+private:
+    class Service;
+    struct State {
+        mutable std::mutex mutex;
+        Locations locations;
+        Calls calls;
+    };
+
+    QDBusConnection connection_;
+    QThread thread_;
+    std::shared_ptr<State> state_;
+    Service* service_ = nullptr;
+    bool registered_ = false;
+};
+
+}  // namespace ferrymark::testing
