@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils openbox dbus-x11
-    rsync util-linux
+    rsync util-linux bc
 )
 
 sudo_cmd=()
