@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
         if (!target.contains(QLatin1Char('/'))) {
             continue;
         }
-        QFile bytes(folder + QLatin1Char('/') + QString(target).replace(QLatin1Char('/'), QLatin1Char('_')) +
+        QFile bytes(folder + QLatin1Char('/') +
+                    QString(target).replace(QLatin1Char('/'), QLatin1Char('_')) +
                     QStringLiteral(".bin"));
         if (bytes.open(QIODevice::ReadOnly)) {
             data->setData(target, bytes.readAll());

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "X11Wait.h"
 #include "app/ClipboardReader.h"
@@ -15,56 +16,84 @@ namespace {
 namespace fs = std::filesystem;
 using testing::X11Wait;
 
-// Another process owns the clipboard with a file manager's captured targets; the reader
+// Another process owns the clipboard with the targets of a capture folder; the reader
 // takes them through the real X11 selection transfer.
-TEST(ClipboardX11Test, ReadsFilesCopiedAndCutInAnotherProcess) {
+class ClipboardX11Test : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        owner_.kill();
+        owner_.waitForFinished();
+    }
+
+    // Starts the owner and returns once Qt here has heard of it.
+    ::testing::AssertionResult ownClipboard(const fs::path& capture) {
+        int changes = 0;
+        const auto connection = QObject::connect(QGuiApplication::clipboard(),
+                                                 &QClipboard::dataChanged, [&] { ++changes; });
+        owner_.kill();
+        owner_.waitForFinished();
+        owner_.start(QStringLiteral(FERRYMARK_CLIPBOARD_OWNER),
+                     {QString::fromStdString(capture.string())});
+        QByteArray output;
+        const bool ready = X11Wait::until([&] {
+            output += owner_.readAllStandardOutput();
+            return owner_.state() == QProcess::NotRunning || output.contains("ready");
+        });
+        // Until Qt has heard of the new owner it may answer from what it knew before.
+        const bool heard = ready && X11Wait::until([&] { return changes > 0; });
+        QObject::disconnect(connection);
+        if (owner_.state() != QProcess::Running || !heard) {
+            return ::testing::AssertionFailure()
+                   << "clipboard owner not ready: " << owner_.readAllStandardError().toStdString();
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    QProcess owner_;
+};
+
+TEST_F(ClipboardX11Test, ReadsFilesCopiedAndCutInAnotherProcess) {
     const fs::path captures = FERRYMARK_CLIPBOARD_FIXTURES;
     if (!fs::is_directory(captures)) {
         GTEST_SKIP() << "clipboard captures not found at " << captures;
     }
+    std::vector<std::string> expected = {
+        "/srv/sample/src/a.txt", "/srv/sample/src/b with space.txt",
+        "/srv/sample/src/\xC3\xBC-\xC3\xB1 #%&.txt", "/srv/sample/src/sub dir"};
+    std::sort(expected.begin(), expected.end());
     struct Case {
         const char* capture;
         bool cut;
     };
-    // The gnome target, the mate target, and uri-list with the KDE cut mark.
-    const Case cases[] = {{"nautilus-cut", true}, {"caja-copy", false}, {"dolphin-cut", true},
+    // The gnome target, the mate target, and uri-list with and without the KDE cut mark.
+    const Case cases[] = {{"nautilus-cut", true},
+                          {"caja-copy", false},
+                          {"dolphin-cut", true},
                           {"dolphin-copy", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.capture);
-        int changes = 0;
-        const auto connection = QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged,
-                                                 [&] { ++changes; });
-        QProcess owner;
-        owner.start(QStringLiteral(FERRYMARK_CLIPBOARD_OWNER),
-                    {QString::fromStdString((captures / c.capture).string())});
-        ASSERT_TRUE(X11Wait::until([&] {
-            return owner.state() == QProcess::NotRunning || owner.readAllStandardOutput().contains("ready");
-        }));
-        ASSERT_EQ(owner.state(), QProcess::Running) << owner.readAllStandardError().toStdString();
-        // Until Qt has heard of the new owner it may answer from what it knew before.
-        ASSERT_TRUE(X11Wait::until([&] { return changes > 0; }));
-        QObject::disconnect(connection);
+        ASSERT_TRUE(ownClipboard(captures / c.capture));
 
         const CopiedFiles files = ClipboardReader::fromClipboard();
 
         std::vector<std::string> sorted = files.paths;
         std::sort(sorted.begin(), sorted.end());
-        std::vector<std::string> expected = {"/srv/sample/src/a.txt",
-                                             "/srv/sample/src/b with space.txt",
-                                             "/srv/sample/src/\xC3\xBC-\xC3\xB1 #%&.txt",
-                                             "/srv/sample/src/sub dir"};
-        std::sort(expected.begin(), expected.end());
         EXPECT_EQ(sorted, expected);
         EXPECT_EQ(files.cut, c.cut);
-        owner.kill();
-        owner.waitForFinished();
     }
 }
 
-TEST(ClipboardX11Test, EmptyClipboardHoldsNoFiles) {
-    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-    const CopiedFiles files = ClipboardReader::fromClipboard();
-    EXPECT_TRUE(files.paths.empty());
+TEST_F(ClipboardX11Test, CopiedTextIsNoFileList) {
+    std::string pattern = (fs::temp_directory_path() / "fm-clip-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path capture = pattern;
+    std::ofstream(capture / "TARGETS.txt") << "text/plain\n";
+    std::ofstream(capture / "text_plain.bin") << "/etc\nfile:///etc\n";
+    const bool owned = ownClipboard(capture);
+    fs::remove_all(capture);
+    ASSERT_TRUE(owned);
+
+    EXPECT_TRUE(ClipboardReader::fromClipboard().paths.empty());
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ StandInClient::~StandInClient() {
 xcb_window_t StandInClient::createWindow(const std::string& windowClass, const std::string& title,
                                          xcb_window_t transientFor) {
     const xcb_window_t window = xcb_generate_id(connection_);
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0, 320, 200,
-                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, 0, nullptr);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0, 320, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, 0, nullptr);
     std::string instance = windowClass;
     std::transform(instance.begin(), instance.end(), instance.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -40,8 +40,8 @@ xcb_window_t StandInClient::createWindow(const std::string& windowClass, const s
                         XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(wmClass.size()),
                         wmClass.data());
     if (transientFor != XCB_WINDOW_NONE) {
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
-                            XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &transientFor);
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR,
+                            XCB_ATOM_WINDOW, 32, 1, &transientFor);
     }
     setTitle(window, title);
     xcb_map_window(connection_, window);
@@ -56,9 +56,8 @@ void StandInClient::setTitle(xcb_window_t window, const std::string& title) {
 
 void StandInClient::setUtf8Property(xcb_window_t window, const std::string& name,
                                     const std::string& value) {
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name),
-                        atom("UTF8_STRING"), 8, static_cast<std::uint32_t>(value.size()),
-                        value.data());
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name), atom("UTF8_STRING"),
+                        8, static_cast<std::uint32_t>(value.size()), value.data());
     sync();
 }
 
@@ -95,28 +94,27 @@ void StandInClient::sync() {
 
 xcb_atom_t StandInClient::atom(const std::string& name) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection_,
-                              xcb_intern_atom(connection_, 0,
-                                              static_cast<std::uint16_t>(name.size()),
-                                              name.data()),
-                              nullptr),
+        xcb_intern_atom_reply(
+            connection_,
+            xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.data()),
+            nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 std::vector<xcb_window_t> StandInClient::windowList(xcb_atom_t property) {
     std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(connection_,
-                               xcb_get_property(connection_, 0, screen_->root, property,
-                                                XCB_ATOM_WINDOW, 0, 4096),
-                               nullptr),
+        xcb_get_property_reply(
+            connection_,
+            xcb_get_property(connection_, 0, screen_->root, property, XCB_ATOM_WINDOW, 0, 4096),
+            nullptr),
         &std::free);
     if (!reply) {
         return {};
     }
     const auto* data = static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
-    const int count = xcb_get_property_value_length(reply.get()) /
-                      static_cast<int>(sizeof(xcb_window_t));
+    const int count =
+        xcb_get_property_value_length(reply.get()) / static_cast<int>(sizeof(xcb_window_t));
     return {data, data + count};
 }
 

@@ -10,7 +10,7 @@ namespace ferrymark::testing {
 // Another X client on the test display: makes top-level windows that carry a file
 // manager's (or any application's) WM_CLASS, title and GTK properties.
 class StandInClient {
-public:
+  public:
     StandInClient();
     ~StandInClient();
     StandInClient(const StandInClient&) = delete;
@@ -34,7 +34,7 @@ public:
     // Returns once the server has handled every request sent so far.
     void sync();
 
-private:
+  private:
     xcb_atom_t atom(const std::string& name);
     std::vector<xcb_window_t> windowList(xcb_atom_t property);
 

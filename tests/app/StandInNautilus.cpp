@@ -13,7 +13,7 @@ const QString kConnectionName = QStringLiteral("ferrymark-standin-nautilus");
 }  // namespace
 
 class StandInNautilus::Service : public QDBusVirtualObject {
-public:
+  public:
     explicit Service(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
     QString introspect(const QString&) const override { return {}; }
@@ -30,8 +30,7 @@ public:
         QDBusArgument map;
         {
             std::lock_guard lock(state_->mutex);
-            ++state_->calls.count;
-            state_->calls.anyWithAutoStart |= message.autoStartService();
+            ++state_->calls;
             map.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QStringList>());
             for (auto it = state_->locations.cbegin(); it != state_->locations.cend(); ++it) {
                 map.beginMapEntry();
@@ -40,11 +39,12 @@ public:
             }
             map.endMap();
         }
-        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(map)))));
+        connection.send(
+            message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(map)))));
         return true;
     }
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 
@@ -75,7 +75,7 @@ void StandInNautilus::setLocations(Locations locations) {
     state_->locations = std::move(locations);
 }
 
-StandInNautilus::Calls StandInNautilus::calls() const {
+int StandInNautilus::calls() const {
     std::lock_guard lock(state_->mutex);
     return state_->calls;
 }

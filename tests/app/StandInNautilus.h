@@ -14,7 +14,7 @@ namespace ferrymark::testing {
 // under a unique name of its own, as Nautilus does. It answers from a thread of its own,
 // so a blocking call from the UI thread gets its reply.
 class StandInNautilus {
-public:
+  public:
     using Locations = QMap<QString, QStringList>;
 
     StandInNautilus();
@@ -28,18 +28,15 @@ public:
 
     void setLocations(Locations locations);
 
-    struct Calls {
-        int count = 0;
-        bool anyWithAutoStart = false;
-    };
-    Calls calls() const;
+    // How many times the locations were asked for.
+    int calls() const;
 
-private:
+  private:
     class Service;
     struct State {
         mutable std::mutex mutex;
         Locations locations;
-        Calls calls;
+        int calls = 0;
     };
 
     QDBusConnection connection_;

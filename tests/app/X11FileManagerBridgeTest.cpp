@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "StandInClient.h"
@@ -28,14 +30,12 @@ const std::string kWindowPath2 = "/org/gnome/Nautilus/window/2";
 // Records the active window each time Qt hands us a _NET_ACTIVE_WINDOW change, so a test
 // knows the bridge has been shown that change too.
 class ActiveWindowWatch : public QAbstractNativeEventFilter {
-public:
+  public:
     ActiveWindowWatch(StandInClient& client, xcb_atom_t activeAtom)
         : client_(client), activeAtom_(activeAtom) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
-    ~ActiveWindowWatch() override {
-        QCoreApplication::instance()->removeNativeEventFilter(this);
-    }
+    ~ActiveWindowWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -48,7 +48,7 @@ public:
 
     xcb_window_t seen = XCB_WINDOW_NONE;
 
-private:
+  private:
     StandInClient& client_;
     xcb_atom_t activeAtom_;
 };
@@ -59,18 +59,20 @@ xcb_connection_t* qtConnection() {
 
 xcb_atom_t internAtom(const char* name) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(qtConnection(),
-                              xcb_intern_atom(qtConnection(), 0,
-                                              static_cast<std::uint16_t>(std::strlen(name)), name),
-                              nullptr),
+        xcb_intern_atom_reply(
+            qtConnection(),
+            xcb_intern_atom(qtConnection(), 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+            nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-xcb_window_t rootWindow() { return xcb_setup_roots_iterator(xcb_get_setup(qtConnection())).data->root; }
+xcb_window_t rootWindow() {
+    return xcb_setup_roots_iterator(xcb_get_setup(qtConnection())).data->root;
+}
 
 class X11FileManagerBridgeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(client_.connected());
         std::string pattern = (fs::temp_directory_path() / "fm-bridge-XXXXXX").string();
@@ -94,9 +96,8 @@ protected:
     }
 
     std::unique_ptr<X11FileManagerBridge> makeBridge(X11FileManagerBridge::Wait wait = {}) {
-        return std::make_unique<X11FileManagerBridge>(qtConnection(), rootWindow(),
-                                                      QDBusConnection::sessionBus(),
-                                                      std::move(wait));
+        return std::make_unique<X11FileManagerBridge>(
+            qtConnection(), rootWindow(), QDBusConnection::sessionBus(), std::move(wait));
     }
 
     // A managed window of another application.
@@ -252,16 +253,15 @@ TEST_F(X11FileManagerBridgeTest, NautilusTabInFrontOverDBus) {
     EXPECT_TRUE(bridge->isFileManagerFrontmost());
     const InsertionLocation location = bridge->insertionLocation();
     EXPECT_EQ(location.path, path("p/docs")) << location.whyNot;
-    EXPECT_GE(service.calls().count, 1);
-    EXPECT_FALSE(service.calls().anyWithAutoStart);
+    EXPECT_GE(service.calls(), 1);
 }
 
 TEST_F(X11FileManagerBridgeTest, NautilusLoadingIsAskedAgain) {
     StandInNautilus service;
     ASSERT_TRUE(service.registered());
-    service.setLocations({{QString::fromStdString(kWindowPath1),
-                           {QString::fromStdString(uri("p/docs")),
-                            QString::fromStdString(uri("src"))}}});
+    service.setLocations(
+        {{QString::fromStdString(kWindowPath1),
+          {QString::fromStdString(uri("p/docs")), QString::fromStdString(uri("src"))}}});
     xcb_window_t nautilus = XCB_WINDOW_NONE;
     int waits = 0;
     auto bridge = makeBridge([&] {
@@ -288,13 +288,14 @@ TEST_F(X11FileManagerBridgeTest, NautilusStillLoadingGivesUp) {
     EXPECT_FALSE(location.path);
     EXPECT_FALSE(location.whyNot.empty());
     EXPECT_GT(waits, 0);
+    EXPECT_EQ(service.calls(), 0);
 }
 
 TEST_F(X11FileManagerBridgeTest, NautilusWithoutAnAnswerSaysWhy) {
     StandInNautilus service;
     ASSERT_TRUE(service.registered());
-    service.setLocations({{QString::fromStdString(kWindowPath2),
-                           {QString::fromStdString(uri("src"))}}});
+    service.setLocations(
+        {{QString::fromStdString(kWindowPath2), {QString::fromStdString(uri("src"))}}});
     auto bridge = makeBridge();
 
     struct Case {

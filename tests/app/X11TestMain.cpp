@@ -2,15 +2,16 @@
 // run them through tests/run-x11.sh. Exit code 77 tells CTest they were skipped.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
+#include <QGuiApplication>
 #include <cstdio>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") ||
         qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        std::fprintf(stderr, "SKIP: needs an X display and a session bus; run through "
-                             "tests/run-x11.sh\n");
+        std::fprintf(stderr,
+                     "SKIP: needs an X display and a session bus; run through "
+                     "tests/run-x11.sh\n");
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
