@@ -30,8 +30,8 @@ constexpr OptionEntry kOptions[] = {
 AlertWindowController::AlertWindowController(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::AlertWindow>()) {
     ui_->setupUi(this);
-    setWindowFlag(Qt::WindowCloseButtonHint, false);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A title and nothing else: the question ends through its two buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

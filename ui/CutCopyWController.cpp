@@ -95,6 +95,9 @@ void CutCopyWController::loadWindow() {
     window_ = new QWidget;
     ui_->setupUi(window_);
     window_->setAttribute(Qt::WA_QuitOnClose, false);
+    // The window has a fixed size: no maximize button.
+    window_->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     // Room for the longer title, so that pausing does not resize the window.
     QPushButton* pause = ui_->btPauseResume;

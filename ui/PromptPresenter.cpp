@@ -29,7 +29,8 @@ QIcon iconFor(const Prompt& prompt, const QStyle& style) {
         // Without an icon theme the provider may have nothing to draw.
         return style.standardIcon(info.isDir() ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
     }
-    return style.standardIcon(QStyle::SP_MessageBoxWarning);
+    return QIcon::fromTheme(QStringLiteral("dialog-warning"),
+                            style.standardIcon(QStyle::SP_MessageBoxWarning));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QToolButton>
 #include <ostream>
 
 #include "FakeJobHost.h"
@@ -90,20 +89,6 @@ TEST_F(ProgressWindow, FirstTickWhileCountingShowsTheWindow) {
     EXPECT_TRUE(barIndeterminate());
 }
 
-TEST_F(ProgressWindow, LaterCountingTicksOnlyUpdateTheCount) {
-    job->updateUI();
-    const QString firstTime = timeText();
-    job->setTotalItems(5);
-    job->setTotalData(2048);
-    job->updateUI();
-
-    EXPECT_EQ(job->uiBeatCount(), 0);
-    EXPECT_EQ(headline(), QStringLiteral("Preparing to copy to \"Photos\""));
-    EXPECT_EQ(dataText(), items(5) + QStringLiteral(" Items (2.0 KB)"));
-    EXPECT_EQ(timeText(), firstTime);
-    EXPECT_TRUE(barIndeterminate());
-}
-
 TEST_F(ProgressWindow, FirstTickAfterCountingTurnsTheBarDeterminate) {
     job->updateUI();
     const QString layoutTime = timeText();
@@ -131,18 +116,6 @@ TEST_F(ProgressWindow, RemainingTimeFromTheSecondUnpausedTick) {
     EXPECT_NE(timeText(), beforeEstimate);
     // 900,000 / 100,000 x 2 = 18 seconds.
     EXPECT_EQ(timeText(), QStringLiteral("About 18 seconds remain"));
-}
-
-TEST_F(ProgressWindow, NoEstimateWhileNothingIsTransferred) {
-    job->updateUI();
-    countingDone(10, 1000000);
-    job->updateUI();
-    const QString layoutTime = timeText();
-    job->updateUI();
-    job->updateUI();
-
-    EXPECT_EQ(job->uiBeatCount(), 3);
-    EXPECT_EQ(timeText(), layoutTime);
 }
 
 struct TransferCase {
@@ -282,23 +255,6 @@ TEST_F(ProgressWindow, TickDuringAPromptDoesNothing) {
     EXPECT_EQ(job->uiBeatCount(), 2);
 }
 
-TEST_F(ProgressWindow, EndOfJobStopsAnIndeterminateBar) {
-    job->updateUI();
-    view().stopAnimation();
-    EXPECT_FALSE(barIndeterminate());
-}
-
-TEST_F(ProgressWindow, ExpandButtonShowsAndHidesTheDetails) {
-    job->updateUI();
-    QToolButton* expand = view().btExpandContractView();
-    ASSERT_TRUE(expand->isChecked());
-    EXPECT_TRUE(view().lbDataProgressDesc()->isVisible());
-    expand->click();
-    EXPECT_FALSE(view().lbDataProgressDesc()->isVisible());
-    expand->click();
-    EXPECT_TRUE(view().lbDataProgressDesc()->isVisible());
-}
-
 class RecordingHandler final : public ICopyHandler {
   public:
     void togglePause() override { ++pauses; }
@@ -317,14 +273,6 @@ TEST(ProgressButtons, ReachTheJobThroughItsInterface) {
 
     EXPECT_EQ(handler.pauses, 2);
     EXPECT_EQ(handler.cancels, 1);
-}
-
-TEST(ProgressButtons, WithoutAJobDoNothing) {
-    CutCopyWController controller;
-    controller.window();
-    controller.btPauseResume()->click();
-    controller.stopAction();
-    EXPECT_EQ(controller.copyHandler(), nullptr);
 }
 
 }  // namespace

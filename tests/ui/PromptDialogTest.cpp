@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <functional>
 #include <ostream>
 
@@ -84,15 +83,6 @@ TEST(AlertWindow, CautionPromptHidesListAndCheckBox) {
     EXPECT_FALSE(dialog->alertImage()->pixmap().isNull());
 }
 
-TEST(AlertWindow, ConflictPromptShowsTheItemsIcon) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto dialog =
-        PromptPresenter::makeDialog(PromptTexts::fileConflict(dir.filePath("x.txt").toStdString()));
-    EXPECT_FALSE(dialog->alertImage()->pixmap().isNull());
-    EXPECT_FALSE(dialog->popupOptions()->isHidden());
-}
-
 struct AnswerCase {
     const char* name;
     std::function<Prompt()> prompt;
@@ -142,13 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
                        ModalScript::clickContinue(d);
                    },
                    3, true},
-        AnswerCase{"FolderSkip", [] { return PromptTexts::folderConflict("/a/b"); },
-                   [](AlertWindowController& d) {
-                       choose(d, 4);
-                       ModalScript::clickContinue(d);
-                   },
-                   4, false},
-        // Stop with the box ticked: the box is still read, the caller decides.
         AnswerCase{"StopWithBoxTicked", [] { return PromptTexts::fileConflict("/a/b.txt"); },
                    [](AlertWindowController& d) {
                        d.cbDontAsk()->setChecked(true);
@@ -161,20 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
                        ModalScript::clickContinue(d);
                    },
                    1, false},
-        AnswerCase{"IntoItselfLeaveOutForAll", [] { return cautionPrompt(true); },
-                   [](AlertWindowController& d) {
-                       d.cbDontAsk()->setChecked(true);
-                       ModalScript::clickContinue(d);
-                   },
-                   1, true},
         AnswerCase{"QuitYesAnswersTwo", quitPrompt,
                    [](AlertWindowController& d) {
                        EXPECT_EQ(d.btnStop()->text(), QStringLiteral("Yes"));
                        EXPECT_EQ(d.btnContinue()->text(), QStringLiteral("No"));
                        ModalScript::clickStop(d);
                    },
-                   2, false},
-        AnswerCase{"QuitNo", quitPrompt, ModalScript::clickContinue, 1, false}),
+                   2, false}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PromptRun, IsApplicationModalAndClosedAfterwards) {
@@ -202,20 +178,6 @@ TEST(PromptRun, EscapeDoesNotAnswer) {
     });
     EXPECT_EQ(PromptPresenter::ask(quitPrompt()).code, 2);
     EXPECT_TRUE(stillUp);
-}
-
-TEST(PromptRun, NestedPromptsAnswerInTurn) {
-    std::int32_t inner = -1;
-    ModalScript::onNextPrompt([&](AlertWindowController& outer) {
-        ModalScript::onNextPrompt([](AlertWindowController& d) {
-            choose(d, 4);
-            ModalScript::clickContinue(d);
-        });
-        inner = PromptPresenter::ask(PromptTexts::fileConflict("/a/b")).code;
-        ModalScript::clickStop(outer);
-    });
-    EXPECT_EQ(PromptPresenter::ask(cautionPrompt()).code, 2);
-    EXPECT_EQ(inner, 4);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -19,8 +18,6 @@
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
 #include "ui/AlertWindowController.h"
-#include "ui/CutCopyWController.h"
-#include "ui/QtHeartbeat.h"
 #include "ui/SystemLog.h"
 
 namespace ferrymark {
@@ -79,19 +76,6 @@ TEST(QtJobHost, HandsAnExceptionBackToTheWorker) {
         }
     });
     EXPECT_EQ(caught, "boom");
-}
-
-TEST(QtJobHost, AsksFromAWorkerThroughTheDialog) {
-    QtJobHost host;
-    PromptAnswer answer;
-    ModalScript::onNextPrompt([](AlertWindowController& d) {
-        d.popupOptions()->setCurrentIndex(d.popupOptions()->findData(3));
-        d.cbDontAsk()->setChecked(true);
-        ModalScript::clickContinue(d);
-    });
-    onWorker([&] { answer = host.showPrompt(PromptTexts::fileConflict("/a/b.txt")); });
-    EXPECT_EQ(answer.code, 3);
-    EXPECT_TRUE(answer.dontAsk);
 }
 
 // Two jobs asking at once: the second prompt comes up over the first and neither waits
@@ -164,16 +148,6 @@ TEST(QtJobHost, HeartbeatReleasedOnAWorkerStopsTicking) {
     EXPECT_EQ(firstTicks, atRelease);
 }
 
-TEST(QtJobHost, MakesTheProgressWindowOfAJob) {
-    QtJobHost host;
-    auto job = CopyHandler::initWithFiles({"/a"}, host);
-    ASSERT_NE(job, nullptr);
-    auto* view = dynamic_cast<CutCopyWController*>(job->wController());
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->copyHandler(), job.get());
-    EXPECT_FALSE(view->isWindowLoaded());
-}
-
 TEST(QtJobHost, ActivationHooksRunOnTheUiThread) {
     QtJobHost host;
     QThread* activatedOn = nullptr;
@@ -190,15 +164,6 @@ TEST(QtJobHost, ActivationHooksRunOnTheUiThread) {
     EXPECT_EQ(deactivatedOn, qApp->thread());
     EXPECT_TRUE(frontWhileActive);
     EXPECT_FALSE(host.frontRequested());
-}
-
-TEST(QtJobHost, LogsToTheSystemLog) {
-    std::vector<std::string> lines;
-    SystemLog::setSinkForTesting([&](const std::string& line) { lines.push_back(line); });
-    QtJobHost host;
-    onWorker([&] { host.log("Begin copy to \"/tmp/x\""); });
-    SystemLog::setSinkForTesting({});
-    EXPECT_EQ(lines, (std::vector<std::string>{"Begin copy to \"/tmp/x\""}));
 }
 
 // A whole transfer through the Qt host: the conflict is asked about in the dialog and the
