@@ -133,14 +133,6 @@ TEST(ClipboardReaderTest, UriListSkipsBlankCommentAndForeignLines) {
     EXPECT_TRUE(ClipboardReader::decodeUriList("").empty());
 }
 
-TEST(ClipboardReaderTest, CutSelectionMark) {
-    EXPECT_TRUE(ClipboardReader::decodeCutSelection("1"));
-    EXPECT_TRUE(ClipboardReader::decodeCutSelection(std::string_view("1\0", 2)));
-    EXPECT_FALSE(ClipboardReader::decodeCutSelection("0"));
-    EXPECT_FALSE(ClipboardReader::decodeCutSelection("11"));
-    EXPECT_FALSE(ClipboardReader::decodeCutSelection(""));
-}
-
 TEST(ClipboardReaderTest, TargetPrecedence) {
     struct Case {
         const char* what;
@@ -167,6 +159,11 @@ TEST(ClipboardReaderTest, TargetPrecedence) {
          true},
         {"uri-list with the KDE cut mark",
          {{"text/uri-list", "file:///u\r\n"}, {"application/x-kde-cutselection", "1"}},
+         {"/u"},
+         true},
+        {"uri-list with a NUL-terminated KDE cut mark",
+         {{"text/uri-list", "file:///u\r\n"},
+          {"application/x-kde-cutselection", QByteArray("1\0", 2)}},
          {"/u"},
          true},
         {"uri-list with a KDE mark of 0",

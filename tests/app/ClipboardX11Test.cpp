@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "X11Wait.h"
 #include "app/ClipboardReader.h"
@@ -81,19 +80,6 @@ TEST_F(ClipboardX11Test, ReadsFilesCopiedAndCutInAnotherProcess) {
         EXPECT_EQ(sorted, expected);
         EXPECT_EQ(files.cut, c.cut);
     }
-}
-
-TEST_F(ClipboardX11Test, CopiedTextIsNoFileList) {
-    std::string pattern = (fs::temp_directory_path() / "fm-clip-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path capture = pattern;
-    std::ofstream(capture / "TARGETS.txt") << "text/plain\n";
-    std::ofstream(capture / "text_plain.bin") << "/etc\nfile:///etc\n";
-    const bool owned = ownClipboard(capture);
-    fs::remove_all(capture);
-    ASSERT_TRUE(owned);
-
-    EXPECT_TRUE(ClipboardReader::fromClipboard().paths.empty());
 }
 
 }  // namespace

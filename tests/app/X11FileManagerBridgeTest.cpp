@@ -195,19 +195,6 @@ TEST_F(X11FileManagerBridgeTest, OurOwnWindowLeavesTheFileManagerInFront) {
     EXPECT_FALSE(bridge->isFileManagerFrontmost());
 }
 
-TEST_F(X11FileManagerBridgeTest, FileManagersWithoutPathTitlesSayWhy) {
-    auto bridge = makeBridge();
-    for (const char* windowClass : {"Caja", "pcmanfm-qt"}) {
-        SCOPED_TRACE(windowClass);
-        const xcb_window_t id = window(windowClass, "src");
-        ASSERT_TRUE(activate(id));
-        EXPECT_TRUE(bridge->isFileManagerFrontmost());
-        const InsertionLocation location = bridge->insertionLocation();
-        EXPECT_FALSE(location.path);
-        EXPECT_FALSE(location.whyNot.empty());
-    }
-}
-
 TEST_F(X11FileManagerBridgeTest, ActivationGivesTheFocusBackToTheFileManager) {
     auto bridge = makeBridge();
     const xcb_window_t thunar = window("Thunar", path("src") + " - Thunar");
