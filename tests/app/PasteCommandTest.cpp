@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "TestTree.h"
+#include "app/IFileManagerBridge.h"
+#include "app/TransferThreads.h"
+#include "app/UIHandler.h"
+#include "engine/CopyHandler.h"
+#include "tools/HeadlessHost.h"
+
+namespace ferrymark {
+namespace {
+
+TEST(IntoItselfTest, TargetIsTheSourceOrBelowIt) {
+    struct Case {
+        const char* source;
+        const char* target;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"/a/b", "/a/b", true},     {"/a/b", "/a/b/c/d", true},   {"/a/b", "/a/bc", false},
+        {"/a/b", "/a/bc/d", false}, {"/a/B", "/a/b/c", false},    {"/a/b", "/a", false},
+        {"/a/b", "/x/a/b", false},  {"/", "/anything", true},     {"/a/b/", "/a/b/c", true},
+        {"/a/b", "/a/b/", true},    {"/a/ü", "/a/ü/x", true},     {"/a/b c", "/a/b", false},
+        {"/a//b", "/a//b/c", true}, {"/a/b.d", "/a/b.d/e", true}, {"", "/a", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UIHandler::sourcePathLiesInTargetPath(c.source, c.target), c.inside)
+            << c.source << " in " << c.target;
+    }
+}
+
+TEST(DisplayNameTest, LastElementOrRoot) {
+    EXPECT_EQ(UIHandler::displayName("/home/me/Pictures"), "Pictures");
+    EXPECT_EQ(UIHandler::displayName("/home/me/Pictures/"), "Pictures");
+    EXPECT_EQ(UIHandler::displayName("/"), "/");
+}
+
+class FakeBridge final : public IFileManagerBridge {
+  public:
+    bool isFileManagerFrontmost() override { return frontmost; }
+    InsertionLocation insertionLocation() override { return location; }
+    bool activateFileManager() override {
+        ++activations;
+        return true;
+    }
+    bool frontmost = true;
+    InsertionLocation location = InsertionLocation::none("unset");
+    int activations = 0;
+};
+
+class PasteCommandTest : public ::testing::Test {
+  protected:
+    PasteCommandTest()
+        : context{bridge,
+                  host,
+                  threads,
+                  [this] { return copied; },
+                  [this](const Prompt& p) {
+                      prompts.push_back(p);
+                      return answers.empty() ? PromptAnswer{} : next();
+                  },
+                  [] { return true; },
+                  [this](const std::shared_ptr<CopyHandler>& job) { note("add", job); },
+                  [this](const std::shared_ptr<CopyHandler>& job) { note("remove", job); }} {
+        bridge.location = InsertionLocation::at(tree.mkdir("target"));
+    }
+
+    PromptAnswer next() {
+        auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    void note(const char* what, const std::shared_ptr<CopyHandler>& job) {
+        std::lock_guard guard(lock);
+        events.push_back(std::string(what) + " " + job->currentTarget() + " " +
+                         std::to_string(job->srcList().size()));
+    }
+    bool paste(bool move = false) {
+        const bool started = UIHandler::performPaste(move, context);
+        threads.waitFor(std::chrono::seconds(60));
+        return started;
+    }
+
+    test::TestTree tree;
+    FakeBridge bridge;
+    HeadlessHost host;
+    TransferThreads threads;
+    CopiedFiles copied;
+    std::vector<Prompt> prompts;
+    std::vector<PromptAnswer> answers;
+    std::mutex lock;
+    std::vector<std::string> events;
+    PasteContext context;
+};
+
+TEST_F(PasteCommandTest, NothingHappensWithoutAFileManagerOrFiles) {
+    copied.paths = {tree.write("src/a", "a")};
+    bridge.frontmost = false;
+    EXPECT_FALSE(paste());
+    bridge.frontmost = true;
+    bridge.location = InsertionLocation::none("Caja does not tell its folder");
+    EXPECT_FALSE(paste());
+    bridge.location = InsertionLocation::at(tree.path("target"));
+    copied.paths.clear();
+    EXPECT_FALSE(paste());
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(host.logLines(),
+              (std::vector<std::string>{"Paste: no file manager window is in front",
+                                        "Paste: Caja does not tell its folder",
+                                        "Paste: no copied files on the clipboard"}));
+}
+
+TEST_F(PasteCommandTest, CopiesIntoTheFileManagersFolderAndListsTheJobMeanwhile) {
+    copied.paths = {tree.write("src/a", "a"), tree.write("src/d/b", "b")};
+    copied.paths[1] = tree.path("src/d");
+    EXPECT_TRUE(paste());
+    EXPECT_EQ(tree.read("target/a"), "a");
+    EXPECT_EQ(tree.read("target/d/b"), "b");
+    EXPECT_EQ(events, (std::vector<std::string>{"add target 2", "remove target 2"}));
+    EXPECT_GE(bridge.activations, 1);  // the focus goes back to the file manager
+    EXPECT_TRUE(tree.exists("src/a"));
+}
+
+TEST_F(PasteCommandTest, MoveRemovesTheSources) {
+    copied.paths = {tree.write("src/a", "a")};
+    EXPECT_TRUE(paste(true));
+    EXPECT_EQ(tree.read("target/a"), "a");
+    EXPECT_FALSE(tree.exists("src/a"));
+}
+
+TEST_F(PasteCommandTest, ItemsThatHoldTheTargetAreLeftOutOrStopThePaste) {
+    struct Case {
+        std::vector<PromptAnswer> answers;
+        bool started;
+        std::size_t prompts;
+    };
+    // Sources: a file, the target's parent folder, another file, the target itself.
+    for (const Case& c : {Case{{PromptAnswer{0, false}, PromptAnswer{0, false}}, true, 2},
+                          Case{{PromptAnswer{0, true}}, true, 1},
+                          Case{{PromptAnswer{kAnswerStop, false}}, false, 1}}) {
+        test::TestTree t;
+        const auto target = t.mkdir("outer/target");
+        bridge.location = InsertionLocation::at(target);
+        copied.paths = {t.write("one", "1"), t.path("outer"), t.write("two", "2"), target};
+        answers = c.answers;
+        prompts.clear();
+        EXPECT_EQ(paste(), c.started);
+        EXPECT_EQ(prompts.size(), c.prompts);
+        EXPECT_EQ(prompts[0].message,
+                  "You can’t paste “outer” at this location because you can’t paste an item into "
+                  "itself.");
+        EXPECT_TRUE(prompts[0].showDontAsk);
+        EXPECT_EQ(t.exists("outer/target/one"), c.started);
+        EXPECT_EQ(t.exists("outer/target/two"), c.started);
+    }
+}
+
+TEST_F(PasteCommandTest, EverythingLeftOutStartsNothing) {
+    copied.paths = {tree.path("target")};
+    EXPECT_FALSE(paste());
+    EXPECT_EQ(prompts.size(), 1u);
+    EXPECT_TRUE(events.empty());
+}
+
+}  // namespace
+}  // namespace ferrymark
