@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/IFileManagerBridge.h"
+#include "app/LocalPath.h"
 #include "app/TransferThreads.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
@@ -29,18 +30,6 @@ std::vector<std::string> elements(const std::string& path) {
     return out;
 }
 
-Prompt intoItselfPrompt(const std::string& source) {
-    Prompt p;
-    p.kind = PromptKind::IntoItself;
-    p.image = PromptImage::Caution;
-    p.message = PromptTexts::fill(
-        "You can’t paste “%@” at this location because you can’t paste an item into itself.",
-        PromptTexts::itemName(source));
-    p.options = PromptOptions::Hidden;
-    p.showDontAsk = true;
-    return p;
-}
-
 }  // namespace
 
 bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std::string& target) {
@@ -53,11 +42,6 @@ bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std:
         return false;
     }
     return s.back() == t[s.size() - 1];
-}
-
-std::string UIHandler::displayName(const std::string& target) {
-    const auto e = elements(target);
-    return e.empty() ? target : e.back();
 }
 
 bool UIHandler::performPaste(bool move, PasteContext& context) {
@@ -90,7 +74,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
             continue;
         }
         context.host.activateApplication();
-        const PromptAnswer answer = context.ask(intoItselfPrompt(source));
+        const PromptAnswer answer = context.ask(PromptTexts::intoItself(source));
         dontAsk = answer.dontAsk;
         if (context.isApplicationActive()) {
             context.bridge.activateFileManager();
@@ -108,7 +92,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
         return false;
     }
     context.threads.start([job, target, move, &context] {
-        job->setCurrentTarget(displayName(target));
+        job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);
         move ? job->moveFilesTo(target) : job->copyFilesTo(target);
         context.host.runOnUiThread([&] {

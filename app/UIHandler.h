@@ -41,9 +41,6 @@ class UIHandler {
     // True when target is source or lies anywhere below it, compared literally, element
     // by element: /a/b holds /a/b/c but not /a/bc.
     static bool sourcePathLiesInTargetPath(const std::string& source, const std::string& target);
-
-    // The name a target goes by in menus and windows: its last element, "/" for the root.
-    static std::string displayName(const std::string& target);
 };
 
 }  // namespace ferrymark

@@ -31,9 +31,9 @@ class IJobHost {
     // The progress window of a new job, or null when it cannot be made.
     virtual std::unique_ptr<IProgressView> makeProgressView(ICopyHandler& job) = 0;
 
-    // Bring this application to the front, ahead of all others.
+    // Bring this application to the front, ahead of all others. From any thread.
     virtual void activateApplication() = 0;
-    // Stop being the front application and give the focus back.
+    // Stop being the front application and give the focus back. From any thread.
     virtual void deactivateApplication() = 0;
 
     // One line to the system log.

@@ -85,4 +85,22 @@ Prompt PromptTexts::replaceFolder(const std::string& sourcePath) {
                               itemName(sourcePath)));
 }
 
+Prompt PromptTexts::intoItself(const std::string& sourcePath) {
+    Prompt p = cautionPrompt(PromptKind::IntoItself,
+                             fill("You can’t paste “%@” at this location because you can’t paste "
+                                  "an item into itself.",
+                                  itemName(sourcePath)));
+    p.showDontAsk = true;
+    return p;
+}
+
+Prompt PromptTexts::quit() {
+    Prompt p = cautionPrompt(PromptKind::Quit,
+                             "File copying in Progress. Do you want to quit application. Click "
+                             "Yes to abort copying operation.");
+    p.stopTitle = "Yes";
+    p.continueTitle = "No";
+    return p;
+}
+
 }  // namespace ferrymark

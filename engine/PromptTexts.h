@@ -16,6 +16,8 @@ class PromptTexts {
     static Prompt readError(const std::string& sourcePath);
     static Prompt replaceFile(const std::string& sourcePath);
     static Prompt replaceFolder(const std::string& sourcePath);
+    static Prompt intoItself(const std::string& sourcePath);
+    static Prompt quit();
 
     // Puts name in place of the first "%@".
     static std::string fill(const std::string& format, const std::string& name);

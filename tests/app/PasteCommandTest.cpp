@@ -31,12 +31,6 @@ TEST(IntoItselfTest, TargetIsTheSourceOrBelowIt) {
     }
 }
 
-TEST(DisplayNameTest, LastElementOrRoot) {
-    EXPECT_EQ(UIHandler::displayName("/home/me/Pictures"), "Pictures");
-    EXPECT_EQ(UIHandler::displayName("/home/me/Pictures/"), "Pictures");
-    EXPECT_EQ(UIHandler::displayName("/"), "/");
-}
-
 class FakeBridge final : public IFileManagerBridge {
   public:
     bool isFileManagerFrontmost() override { return frontmost; }
