@@ -1,0 +1,35 @@
+#include "app/AgreementWindow.h"
+
+#include <QFile>
+
+#include "ui_AgreementWindow.h"
+
+namespace ferrymark {
+
+AgreementWindow::AgreementWindow(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::AgreementWindow>()) {
+    ui_->setupUi(this);
+    QFile license(QStringLiteral(":/LICENSE"));
+    if (license.open(QIODevice::ReadOnly)) {
+        ui_->licenseText->setPlainText(QString::fromUtf8(license.readAll()));
+    }
+    connect(ui_->btnAgree, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->btnDisagree, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+AgreementWindow::~AgreementWindow() = default;
+
+bool AgreementWindow::runModal() {
+    setWindowModality(Qt::ApplicationModal);
+    return exec() == QDialog::Accepted;
+}
+
+QPushButton* AgreementWindow::btnAgree() const {
+    return ui_->btnAgree;
+}
+
+QPushButton* AgreementWindow::btnDisagree() const {
+    return ui_->btnDisagree;
+}
+
+}  // namespace ferrymark

@@ -1,0 +1,88 @@
+#include "app/StatusMenu.h"
+
+#include <QAction>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMetaObject>
+#include <stdexcept>
+
+namespace ferrymark {
+namespace {
+
+Qt::KeyboardModifiers modifiersNamed(const QJsonArray& names) {
+    Qt::KeyboardModifiers mask;
+    for (const auto& name : names) {
+        const QString n = name.toString();
+        if (n == QLatin1String("Ctrl")) {
+            mask |= Qt::ControlModifier;
+        } else if (n == QLatin1String("Shift")) {
+            mask |= Qt::ShiftModifier;
+        } else if (n == QLatin1String("Alt")) {
+            mask |= Qt::AltModifier;
+        } else if (n == QLatin1String("Meta")) {
+            mask |= Qt::MetaModifier;
+        } else {
+            throw std::runtime_error("unknown modifier in the status menu: " + n.toStdString());
+        }
+    }
+    return mask;
+}
+
+}  // namespace
+
+StatusMenu::StatusMenu(QObject* target, const QString& resource)
+    : menu_(std::make_unique<QMenu>()) {
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw std::runtime_error("can not read the status menu " + resource.toStdString());
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        throw std::runtime_error("broken status menu: " + error.errorString().toStdString());
+    }
+    for (const auto& value : doc.object().value(QStringLiteral("entries")).toArray()) {
+        const QJsonObject e = value.toObject();
+        if (e.value(QStringLiteral("separator")).toBool()) {
+            menu_->addSeparator();
+            continue;
+        }
+        const QString title = e.value(QStringLiteral("title")).toString();
+        if (e.value(QStringLiteral("windowMenu")).toBool()) {
+            windowMenu_ = new QMenu(title, menu_.get());
+            windowMenuItem_ = menu_->addMenu(windowMenu_);
+            windowMenuItem_->setEnabled(false);
+            continue;
+        }
+        Entry entry;
+        entry.slot = e.value(QStringLiteral("action")).toString().toLatin1();
+        entry.keyEquivalent = e.value(QStringLiteral("key")).toString();
+        entry.modifierMask = modifiersNamed(e.value(QStringLiteral("modifiers")).toArray());
+        entry.action = menu_->addAction(title);
+        if (!entry.keyEquivalent.isEmpty()) {
+            // Shown as a hint only: the key works through the global grab.
+            entry.action->setShortcut(QKeySequence(QKeyCombination(
+                entry.modifierMask, Qt::Key(entry.keyEquivalent.toUpper().at(0).unicode()))));
+            entry.action->setShortcutContext(Qt::WidgetShortcut);
+            entry.action->setShortcutVisibleInContextMenu(true);
+        }
+        QAction* action = entry.action;
+        const QByteArray slot = entry.slot;
+        QObject::connect(action, &QAction::triggered, target, [target, action, slot] {
+            QMetaObject::invokeMethod(target, slot.constData(),
+                                      Q_ARG(QObject*, static_cast<QObject*>(action)));
+        });
+        entries_.push_back(entry);
+    }
+    if (!windowMenu_) {
+        throw std::runtime_error("the status menu has no entry for running transfers");
+    }
+}
+
+StatusMenu::~StatusMenu() = default;
+
+}  // namespace ferrymark

@@ -1,0 +1,31 @@
+#include "app/UserDefaults.h"
+
+namespace ferrymark {
+
+UserDefaults::UserDefaults(const QString& path)
+    : settings_(path.isEmpty() ? std::make_unique<QSettings>(
+                                     QSettings::IniFormat, QSettings::UserScope,
+                                     QStringLiteral("Ferrymark"), QStringLiteral("Ferrymark"))
+                               : std::make_unique<QSettings>(path, QSettings::IniFormat)),
+      fallbacks_(QStringLiteral(":/UserDefaults.ini"), QSettings::IniFormat) {}
+
+bool UserDefaults::boolValue(const QString& key) const {
+    if (settings_->contains(key)) {
+        return settings_->value(key).toBool();
+    }
+    return fallbacks_.value(key, false).toBool();
+}
+
+bool UserDefaults::hasValue(const QString& key) const {
+    return settings_->contains(key) || fallbacks_.contains(key);
+}
+
+void UserDefaults::setBool(const QString& key, bool value) {
+    settings_->setValue(key, value);
+}
+
+void UserDefaults::synchronize() {
+    settings_->sync();
+}
+
+}  // namespace ferrymark

@@ -1,0 +1,204 @@
+#include "app/AppDelegate.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+
+#include "ModalScript.h"
+#include "TestTree.h"
+#include "UiWait.h"
+#include "app/AgreementWindow.h"
+#include "app/IFileManagerBridge.h"
+#include "app/WindowMenu.h"
+#include "engine/CopyHandler.h"
+#include "ui/AlertWindowController.h"
+#include "ui/QtJobHost.h"
+
+namespace ferrymark {
+namespace {
+
+using testing::ModalScript;
+using testing::UiWait;
+
+// Answers the agreement window, once it is up, as a user would.
+void answerAgreement(bool agree, int* shown) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, agree, shown] {
+        if (auto* w = qobject_cast<AgreementWindow*>(QApplication::activeModalWidget())) {
+            ++*shown;
+            (agree ? w->btnAgree() : w->btnDisagree())->click();
+            poll->deleteLater();
+        }
+    });
+    poll->start(10);
+}
+
+class FakeBridge final : public IFileManagerBridge {
+  public:
+    bool isFileManagerFrontmost() override { return true; }
+    InsertionLocation insertionLocation() override { return InsertionLocation::at(target); }
+    bool activateFileManager() override { return true; }
+    std::string target;
+};
+
+class AppDelegateTest : public ::testing::Test {
+  protected:
+    AppEnvironment environment() {
+        AppEnvironment env;
+        env.host = &host;
+        env.bridge = &bridge;
+        env.readClipboard = [this] { return copied; };
+        env.settingsPath = QString::fromStdString(tree.path("settings.ini"));
+        env.autostartFolder = QString::fromStdString(tree.path("autostart"));
+        env.aboutDocument = QStringLiteral("/about.pdf");
+        env.openDocument = [this](const QString& path) {
+            opened.push_back(path);
+            return true;
+        };
+        env.registerHotKeys = false;
+        return env;
+    }
+    // Starts the delegate as the application does and lets its queued launch run.
+    std::unique_ptr<AppDelegate> launch(std::optional<bool> agree, int* agreementShown) {
+        auto delegate = std::make_unique<AppDelegate>(environment());
+        if (agree) {
+            answerAgreement(*agree, agreementShown);
+        }
+        delegate->applicationDidFinishLaunching();
+        QCoreApplication::processEvents();
+        return delegate;
+    }
+    bool autostartWritten() const { return tree.exists("autostart/ferrymark.desktop"); }
+    QStringList storedKeys() const {
+        return QSettings(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat)
+            .allKeys();
+    }
+
+    test::TestTree tree;
+    QtJobHost host;
+    FakeBridge bridge;
+    CopiedFiles copied;
+    std::vector<QString> opened;
+};
+
+TEST_F(AppDelegateTest, FirstRunDisagreeStoresNothing) {
+    int shown = 0;
+    auto delegate = launch(false, &shown);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(delegate->terminated());
+    EXPECT_TRUE(storedKeys().isEmpty());
+    EXPECT_FALSE(autostartWritten());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(delegate->statusBarMItem(), nullptr);
+}
+
+TEST_F(AppDelegateTest, FirstRunAgreeThenLaterRuns) {
+    int shown = 0;
+    auto first = launch(true, &shown);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(first->terminated());
+    EXPECT_EQ(opened, std::vector<QString>{QStringLiteral("/about.pdf")});
+    QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+    EXPECT_TRUE(stored.value("licenseAgreed").toBool());
+    EXPECT_TRUE(stored.value("helpGuideLaunched").toBool());
+    EXPECT_TRUE(stored.value("startItem").toBool());
+    ASSERT_TRUE(autostartWritten());
+    const std::string entry = tree.read("autostart/ferrymark.desktop");
+    EXPECT_NE(entry.find("Exec=\"" + QCoreApplication::applicationFilePath().toStdString()),
+              std::string::npos);
+    EXPECT_NE(first->statusBarMItem(), nullptr);
+    first.reset();
+
+    // Later: no agreement, no about document, the autostart entry left as the user keeps it.
+    ::unlink(tree.path("autostart/ferrymark.desktop").c_str());
+    int shownLater = 0;
+    auto later = launch(std::nullopt, &shownLater);
+    EXPECT_EQ(shownLater, 0);
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_FALSE(autostartWritten());
+    EXPECT_NE(later->statusBarMItem(), nullptr);
+}
+
+TEST_F(AppDelegateTest, StartItemStoredAsFalseCountsAsPresent) {
+    {
+        QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+        stored.setValue("licenseAgreed", true);
+        stored.setValue("helpGuideLaunched", true);
+        stored.setValue("startItem", false);
+    }
+    int shown = 0;
+    auto delegate = launch(std::nullopt, &shown);
+    EXPECT_FALSE(autostartWritten());
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(AppDelegateTest, QuitWithoutTransfersDoesNotAsk) {
+    int shown = 0;
+    auto delegate = launch(true, &shown);
+    EXPECT_TRUE(delegate->applicationShouldTerminate());
+}
+
+// A transfer paused part-way through, so it is still running when the quit is asked.
+class QuitDuringTransferTest : public AppDelegateTest {
+  protected:
+    void SetUp() override {
+        int shown = 0;
+        delegate = launch(true, &shown);
+        const std::string source = tree.path("big.bin");
+        QFile big(QString::fromStdString(source));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(qint64{512} << 20));  // sparse: quick to make
+        big.close();
+        bridge.target = tree.mkdir("target");
+        copied.paths = {source};
+        delegate->doPaste(nullptr);
+        ASSERT_TRUE(UiWait::until([&] {
+            auto jobs = delegate->transfers().running() > 0 ? listed() : nullptr;
+            return jobs && jobs->dataProcessed() > 0;
+        }));
+        listed()->togglePause();
+        ASSERT_TRUE(listed()->paused());
+    }
+    std::shared_ptr<CopyHandler> listed() {
+        WindowMenu* menu = delegate->findChild<WindowMenu*>();
+        return menu && !menu->jobs().empty() ? menu->jobs().front() : nullptr;
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(QuitDuringTransferTest, NoLetsTheTransferGoOn) {
+    std::string stopTitle;
+    ModalScript::onNextPrompt([&](AlertWindowController& dialog) {
+        stopTitle = dialog.btnStop()->text().toStdString();
+        EXPECT_EQ(dialog.btnContinue()->text(), QStringLiteral("No"));
+        ModalScript::clickContinue(dialog);
+    });
+    EXPECT_FALSE(delegate->applicationShouldTerminate());
+    EXPECT_EQ(stopTitle, "Yes");
+    auto job = listed();
+    ASSERT_NE(job, nullptr);
+    EXPECT_FALSE(job->cancelled());
+    job->togglePause();
+    EXPECT_TRUE(UiWait::until([&] { return delegate->transfers().running() == 0; }));
+    EXPECT_EQ(tree.read("target/big.bin").size(), std::size_t{512} << 20);
+}
+
+TEST_F(QuitDuringTransferTest, YesStopsEveryTransferAndLeavesNoPartialFile) {
+    ASSERT_TRUE(tree.exists("target/big.bin"));  // partly written
+    ModalScript::onNextPrompt(&ModalScript::clickStop);
+    EXPECT_TRUE(delegate->applicationShouldTerminate());
+    // Quitting waited for the stopped transfer to remove what it had written.
+    EXPECT_EQ(delegate->transfers().running(), 0);
+    EXPECT_FALSE(tree.exists("target/big.bin"));
+    EXPECT_TRUE(tree.exists("big.bin"));
+}
+
+}  // namespace
+}  // namespace ferrymark
