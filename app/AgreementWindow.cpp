@@ -11,7 +11,12 @@ AgreementWindow::AgreementWindow(QWidget* parent)
     ui_->setupUi(this);
     QFile license(QStringLiteral(":/LICENSE"));
     if (license.open(QIODevice::ReadOnly)) {
-        ui_->licenseText->setPlainText(QString::fromUtf8(license.readAll()));
+        // The file is wrapped for a terminal; let the window wrap its paragraphs.
+        QStringList paragraphs = QString::fromUtf8(license.readAll()).split(QStringLiteral("\n\n"));
+        for (QString& paragraph : paragraphs) {
+            paragraph = paragraph.simplified();
+        }
+        ui_->licenseText->setPlainText(paragraphs.join(QStringLiteral("\n\n")));
     }
     connect(ui_->btnAgree, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->btnDisagree, &QPushButton::clicked, this, &QDialog::reject);
