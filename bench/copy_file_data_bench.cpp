@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,10 +36,23 @@ void bareLoop(const std::string& from, const std::string& to) {
     ::close(out);
 }
 
-double seconds(const std::function<void()>& work) {
+struct Timing {
+    double wall;
+    double cpu;  // this process's user and system time: steadier than wall time on a busy machine
+};
+
+double cpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+Timing measure(const std::function<void()>& work) {
+    const double cpu = cpuNow();
     const auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            cpuNow() - cpu};
 }
 
 }  // namespace
@@ -58,11 +72,12 @@ int main(int argc, char** argv) {
     }
 
     HeadlessHost host;
-    std::vector<double> engine, bare, cp;
+    std::vector<Timing> engine, bare;
+    std::vector<double> cp;
     for (int round = 0; round < rounds; ++round) {
         const std::string out = (dir / "out.bin").string();
         fs::remove(out);
-        engine.push_back(seconds([&] {
+        engine.push_back(measure([&] {
             auto job = CopyHandler::initWithFiles({source}, host);
             PauseSemaphore gate(1);
             job->setPause_semaphore(&gate);
@@ -70,22 +85,36 @@ int main(int argc, char** argv) {
             job->setPause_semaphore(nullptr);
         }));
         fs::remove(out);
-        bare.push_back(seconds([&] { bareLoop(source, out); }));
+        bare.push_back(measure([&] { bareLoop(source, out); }));
         fs::remove(out);
-        cp.push_back(seconds([&] {
-            const std::string cmd = "cp '" + source + "' '" + out + "'";
-            if (std::system(cmd.c_str()) != 0) {
-                std::exit(1);
-            }
-        }));
-        std::printf("round %d: copyFileData %.3f s, bare loop %.3f s, cp %.3f s\n", round + 1,
-                    engine.back(), bare.back(), cp.back());
+        cp.push_back(measure([&] {
+                         const std::string cmd = "cp '" + source + "' '" + out + "'";
+                         if (std::system(cmd.c_str()) != 0) {
+                             std::exit(1);
+                         }
+                     }).wall);
+        std::printf(
+            "round %d: copyFileData %.3f s (cpu %.3f), bare loop %.3f s (cpu %.3f), cp %.3f s\n",
+            round + 1, engine.back().wall, engine.back().cpu, bare.back().wall, bare.back().cpu,
+            cp.back());
     }
     fs::remove(dir / "out.bin");
-    const double e = *std::min_element(engine.begin(), engine.end());
-    const double b = *std::min_element(bare.begin(), bare.end());
+    auto best = [](const std::vector<Timing>& v, double Timing::*field) {
+        double m = v.front().*field;
+        for (const auto& t : v) {
+            m = std::min(m, t.*field);
+        }
+        return m;
+    };
+    const double e = best(engine, &Timing::wall);
+    const double b = best(bare, &Timing::wall);
     const double c = *std::min_element(cp.begin(), cp.end());
-    std::printf("best of %d: copyFileData %.3f s, bare loop %.3f s, cp %.3f s\n", rounds, e, b, c);
-    std::printf("copyFileData / bare loop: %.3f\ncopyFileData / cp: %.3f\n", e / b, e / c);
+    const double ec = best(engine, &Timing::cpu);
+    const double bc = best(bare, &Timing::cpu);
+    std::printf(
+        "best of %d: copyFileData %.3f s (cpu %.3f), bare loop %.3f s (cpu %.3f), cp %.3f s\n",
+        rounds, e, ec, b, bc, c);
+    std::printf("copyFileData / bare loop: %.3f wall, %.3f cpu\ncopyFileData / cp: %.3f\n", e / b,
+                ec / bc, e / c);
     return 0;
 }
