@@ -120,7 +120,10 @@ int main(int argc, char** argv) {
     paths.pop_back();
     boost::system::error_code ec;
     if (!fs::is_directory(target, ec)) {
-        return fail("the target is not a folder: " + target);
+        // A path that can not be examined (too long, no search permission) may still be a
+        // folder: say why instead.
+        return fail(ec ? "can not reach the target " + target + ": " + ec.message()
+                       : "the target is not a folder: " + target);
     }
     for (auto& source : paths) {
         source = fs::absolute(source).lexically_normal().string();
