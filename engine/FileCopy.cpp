@@ -1,5 +1,7 @@
 #include "engine/FileCopy.h"
 
+#include <sys/stat.h>
+
 #include <boost/filesystem/operations.hpp>
 
 #include "engine/CopyHandler.h"
@@ -10,8 +12,17 @@
 namespace ferrymark {
 namespace {
 
-void removePartial(IFileWriter& writer, const std::string& destination, CopyHandler& job) {
+void removePartial(IFileWriter& writer, const std::string& destination, CopyHandler& job,
+                   const WrittenFile* written) {
     writer.close();
+    struct stat st {};
+    if (written && (::lstat(destination.c_str(), &st) != 0 ||
+                    static_cast<std::uint64_t>(st.st_dev) != written->device ||
+                    static_cast<std::uint64_t>(st.st_ino) != written->inode)) {
+        // The path no longer holds what this job wrote (another job replaced it): that
+        // file is not ours to remove, and ours is already gone.
+        return;
+    }
     boost::system::error_code ec;
     boost::filesystem::remove_all(destination, ec);
     if (ec) {
@@ -22,7 +33,8 @@ void removePartial(IFileWriter& writer, const std::string& destination, CopyHand
 }  // namespace
 
 ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::string& source,
-                           const std::string& destination, CopyHandler& job) {
+                           const std::string& destination, CopyHandler& job,
+                           const WrittenFile* written) {
     char buffer[kChunkSize];
     for (;;) {
         const ssize_t count = reader.read(buffer, sizeof buffer);
@@ -31,7 +43,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         }
         if (count < 0) {
             // A failed read must not pass for the end of the file: the truncated copy goes.
-            removePartial(writer, destination, job);
+            removePartial(writer, destination, job, written);
             if (job.cancelled() || !job.askToContinue(PromptTexts::readError(source))) {
                 return ChunkCopyResult::Cancelled;
             }
@@ -40,15 +52,15 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
 
         job.takeGate();
         if (job.cancelled()) {
-            removePartial(writer, destination, job);
+            removePartial(writer, destination, job, written);
             job.giveGate();
             return ChunkCopyResult::Cancelled;
         }
-        std::size_t written = 0;
-        while (written < static_cast<std::size_t>(count)) {
-            const ssize_t result = writer.write(buffer + written, count - written);
+        std::size_t done = 0;
+        while (done < static_cast<std::size_t>(count)) {
+            const ssize_t result = writer.write(buffer + done, count - done);
             if (result > 0) {
-                written += static_cast<std::size_t>(result);
+                done += static_cast<std::size_t>(result);
                 continue;
             }
             // The prompt runs on the UI thread, which may itself be waiting for the gate to
@@ -57,7 +69,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             job.askToContinue(PromptTexts::diskFull());
             job.takeGate();
             if (job.cancelled()) {
-                removePartial(writer, destination, job);
+                removePartial(writer, destination, job, written);
                 job.giveGate();
                 return ChunkCopyResult::Cancelled;
             }
@@ -84,7 +96,11 @@ bool copyFileData(const std::string& source, const std::string& destination, Cop
         job.markNotTransferred();
         return job.askToContinue(PromptTexts::destination());
     }
-    switch (copyChunks(reader, writer, source, destination, job)) {
+    struct stat st {};
+    ::fstat(writer.descriptor(), &st);
+    const WrittenFile written{static_cast<std::uint64_t>(st.st_dev),
+                              static_cast<std::uint64_t>(st.st_ino)};
+    switch (copyChunks(reader, writer, source, destination, job, &written)) {
         case ChunkCopyResult::Complete:
             writer.setPermissionBits(reader.permissionBits());
             job.setRemainingItems(job.remainingItems() - 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "IFileReader.h"
@@ -21,9 +22,18 @@ enum class ChunkCopyResult {
     Cancelled,  // the partial destination is gone, the job winds down
 };
 
+// Which file a destination path held when it was opened, so that a partial file is removed
+// only while the path still holds it: another job may have replaced it since.
+struct WrittenFile {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam
-// for faults that no file system gives on demand (a failing read, a short write).
+// for faults that no file system gives on demand (a failing read, a short write). Without
+// written, a partial destination is removed by its path alone.
 ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::string& source,
-                           const std::string& destination, CopyHandler& job);
+                           const std::string& destination, CopyHandler& job,
+                           const WrittenFile* written = nullptr);
 
 }  // namespace ferrymark
