@@ -84,6 +84,9 @@ class CopyHandler final : public ICopyHandler {
     // the gate first, so a request waits for at most the chunk being written.
     void takeGate();
     void giveGate();
+    // Whether a pause or stop is waiting for the gate. The worker keeps the gate from one
+    // chunk to the next while nobody is: giving it back wakes waiters, a system call.
+    bool gateRequested() const { return gateRequests_.load(std::memory_order_relaxed) > 0; }
 
     // Which source the placement is working on, and whether all of it was transferred.
     // A Move removes only sources of which every part was copied.

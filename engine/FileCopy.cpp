@@ -36,13 +36,29 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
                            const std::string& destination, CopyHandler& job,
                            const WrittenFile* written) {
     char buffer[kChunkSize];
+    // The gate is held while a chunk is written, and kept for the next chunk while no
+    // pause or stop is waiting for it.
+    bool holding = false;
+    auto release = [&] {
+        if (holding) {
+            job.giveGate();
+            holding = false;
+        }
+    };
+    auto cancel = [&] {
+        removePartial(writer, destination, job, written);
+        release();
+        return ChunkCopyResult::Cancelled;
+    };
     for (;;) {
         const ssize_t count = reader.read(buffer, sizeof buffer);
         if (count == 0) {
+            release();
             return ChunkCopyResult::Complete;
         }
         if (count < 0) {
             // A failed read must not pass for the end of the file: the truncated copy goes.
+            release();
             removePartial(writer, destination, job, written);
             if (job.cancelled() || !job.askToContinue(PromptTexts::readError(source))) {
                 return ChunkCopyResult::Cancelled;
@@ -50,11 +66,12 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             return ChunkCopyResult::Skipped;
         }
 
-        job.takeGate();
+        if (!holding) {
+            job.takeGate();
+            holding = true;
+        }
         if (job.cancelled()) {
-            removePartial(writer, destination, job, written);
-            job.giveGate();
-            return ChunkCopyResult::Cancelled;
+            return cancel();
         }
         std::size_t done = 0;
         while (done < static_cast<std::size_t>(count)) {
@@ -65,17 +82,18 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             }
             // The prompt runs on the UI thread, which may itself be waiting for the gate to
             // pause or stop: give the gate back while the user is asked.
-            job.giveGate();
+            release();
             job.askToContinue(PromptTexts::diskFull());
             job.takeGate();
+            holding = true;
             if (job.cancelled()) {
-                removePartial(writer, destination, job, written);
-                job.giveGate();
-                return ChunkCopyResult::Cancelled;
+                return cancel();
             }
         }
         job.setDataProcessed(job.dataProcessed() + count);
-        job.giveGate();
+        if (job.gateRequested()) {
+            release();
+        }
     }
 }
 
