@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The program as a user starts it: without a display it says so in one sentence; with
+# one it runs until SIGTERM, which quits through the same path as the menu.
+# Usage: start_and_quit.sh PATH-TO-FERRYMARK
+set -u
+program=$1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" 2>&1)
+status=$?
+[ "$status" -eq 1 ] || fail "no display: exit $status, expected 1"
+[ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || fail "no display: more than one line: $out"
+case $out in
+    *"needs a graphical desktop session"*) ;;
+    *) fail "no display: unexpected message: $out" ;;
+esac
+
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+mkdir -p "$home/config/Ferrymark"
+printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\n' \
+    >"$home/config/Ferrymark/Ferrymark.ini"
+HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen "$program" \
+    >"$home/log" 2>&1 &
+pid=$!
+# Running means it got past start-up; then a SIGTERM must end it promptly and cleanly.
+for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || fail "it ended on its own: $(cat "$home/log")"
+    sleep 0.1
+done
+kill -TERM "$pid"
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid"
+    fail "still running 10 s after SIGTERM"
+fi
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "exit $status after SIGTERM: $(cat "$home/log")"
+[ ! -e "$home/config/autostart/ferrymark.desktop" ] || fail "a later run wrote the autostart entry"
+echo "1 passed, 0 failed"
