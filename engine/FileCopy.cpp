@@ -14,11 +14,13 @@ namespace {
 
 void removePartial(IFileWriter& writer, const std::string& destination, CopyHandler& job,
                    const WrittenFile* written) {
+    struct stat ours {};
+    struct stat there {};
+    const bool replaced = written && ::fstat(written->descriptor, &ours) == 0 &&
+                          (::lstat(destination.c_str(), &there) != 0 ||
+                           there.st_dev != ours.st_dev || there.st_ino != ours.st_ino);
     writer.close();
-    struct stat st {};
-    if (written && (::lstat(destination.c_str(), &st) != 0 ||
-                    static_cast<std::uint64_t>(st.st_dev) != written->device ||
-                    static_cast<std::uint64_t>(st.st_ino) != written->inode)) {
+    if (replaced) {
         // The path no longer holds what this job wrote (another job replaced it): that
         // file is not ours to remove, and ours is already gone.
         return;
@@ -114,10 +116,7 @@ bool copyFileData(const std::string& source, const std::string& destination, Cop
         job.markNotTransferred();
         return job.askToContinue(PromptTexts::destination());
     }
-    struct stat st {};
-    ::fstat(writer.descriptor(), &st);
-    const WrittenFile written{static_cast<std::uint64_t>(st.st_dev),
-                              static_cast<std::uint64_t>(st.st_ino)};
+    const WrittenFile written{writer.descriptor()};
     switch (copyChunks(reader, writer, source, destination, job, &written)) {
         case ChunkCopyResult::Complete:
             writer.setPermissionBits(reader.permissionBits());

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "IFileReader.h"
@@ -22,11 +21,10 @@ enum class ChunkCopyResult {
     Cancelled,  // the partial destination is gone, the job winds down
 };
 
-// Which file a destination path held when it was opened, so that a partial file is removed
-// only while the path still holds it: another job may have replaced it since.
+// The open destination, so that a partial file is removed only while its path still holds
+// it: another job may have replaced it since.
 struct WrittenFile {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    int descriptor = -1;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

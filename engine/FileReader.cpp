@@ -35,15 +35,20 @@ int FileReader::close() {
     return result;
 }
 
+unsigned FileReader::mode() const {
+    if (mode_ < 0) {
+        struct stat st {};
+        mode_ = ::fstat(fd_, &st) == 0 ? static_cast<long>(st.st_mode) : 0;
+    }
+    return static_cast<unsigned>(mode_);
+}
+
 unsigned FileReader::permissionBits() const {
-    struct stat st {};
-    ::fstat(fd_, &st);
-    return st.st_mode & 0777;
+    return mode() & 0777;
 }
 
 bool FileReader::isRegularFile() const {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    return S_ISREG(mode());
 }
 
 }  // namespace ferrymark

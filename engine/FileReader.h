@@ -26,7 +26,11 @@ class FileReader final : public IFileReader {
     bool isRegularFile() const;
 
   private:
+    // st_mode of the open file, read once: the copy asks for the kind, then the bits.
+    unsigned mode() const;
+
     int fd_ = -1;
+    mutable long mode_ = -1;
 };
 
 }  // namespace ferrymark

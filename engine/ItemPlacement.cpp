@@ -50,9 +50,10 @@ bool examine(const std::string& destination, CopyHandler& job, Presence& presenc
     return true;
 }
 
-bool isFolder(const fs::path& path) {
+// The listing already knows most entries' kinds; links are followed.
+bool isFolder(const fs::directory_entry& entry) {
     error_code ec;
-    return fs::is_directory(fs::status(path, ec));
+    return fs::is_directory(entry.status(ec));
 }
 
 // A destination reached through a link may be the source itself: replacing it would
@@ -182,7 +183,7 @@ bool placeDirectory(const std::string& source, const std::string& destination,
             for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
                 const fs::path entry = it->path();
                 const std::string child = (fs::path(destination) / entry.filename()).string();
-                const bool goOn = isFolder(entry)
+                const bool goOn = isFolder(*it)
                                       ? placeDirectory(entry.string(), child, conflicts, job)
                                       : placeFile(entry.string(), child, conflicts, job);
                 if (!goOn) {
@@ -216,8 +217,8 @@ bool copyTree(const std::string& source, const std::string& destination, CopyHan
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const fs::path entry = it->path();
         const std::string child = (fs::path(destination) / entry.filename()).string();
-        const bool goOn = isFolder(entry) ? copyTree(entry.string(), child, job)
-                                          : copyFileData(entry.string(), child, job);
+        const bool goOn = isFolder(*it) ? copyTree(entry.string(), child, job)
+                                        : copyFileData(entry.string(), child, job);
         if (!goOn) {
             return false;
         }
