@@ -47,7 +47,7 @@ std::vector<std::string> names(int folderFd) {
     return out;
 }
 
-void collect(int folderFd, const std::string& prefix, FdTree::Snapshot& out) {
+void collect(int folderFd, const std::string& prefix, bool contents, FdTree::Snapshot& out) {
     for (const auto& name : names(folderFd)) {
         const std::string relative = prefix.empty() ? name : prefix + "/" + name;
         struct stat st {};
@@ -62,11 +62,13 @@ void collect(int folderFd, const std::string& prefix, FdTree::Snapshot& out) {
                 throw failure("can not open", relative);
             }
             out[relative] = entry;
-            collect(fd, relative, out);
+            collect(fd, relative, contents, out);
             ::close(fd);
             continue;
         }
-        if (S_ISREG(st.st_mode)) {
+        if (S_ISREG(st.st_mode) && !contents) {
+            entry.kind = FdTree::Entry::Kind::File;
+        } else if (S_ISREG(st.st_mode)) {
             entry.kind = FdTree::Entry::Kind::File;
             const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW);
             if (fd < 0) {
@@ -102,19 +104,19 @@ void removeBelow(int folderFd) {
 
 }  // namespace
 
-FdTree::Snapshot FdTree::snapshot(const std::string& folder) {
+FdTree::Snapshot FdTree::snapshot(const std::string& folder, bool contents) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         throw failure("can not open", folder);
     }
-    Snapshot out = snapshotAt(fd);
+    Snapshot out = snapshotAt(fd, contents);
     ::close(fd);
     return out;
 }
 
-FdTree::Snapshot FdTree::snapshotAt(int folderFd) {
+FdTree::Snapshot FdTree::snapshotAt(int folderFd, bool contents) {
     Snapshot out;
-    collect(folderFd, "", out);
+    collect(folderFd, "", contents, out);
     return out;
 }
 

@@ -19,8 +19,9 @@ class FdTree {
     // Every item below a folder by its relative path ("a", "a/b"); names are raw bytes.
     using Snapshot = std::map<std::string, Entry>;
 
-    static Snapshot snapshot(const std::string& folder);
-    static Snapshot snapshotAt(int folderFd);
+    // Without contents, files come with an empty content.
+    static Snapshot snapshot(const std::string& folder, bool contents = true);
+    static Snapshot snapshotAt(int folderFd, bool contents = true);
 
     // Makes a folder in folderFd and returns a descriptor of it (the caller closes it).
     static int makeFolderAt(int folderFd, const std::string& name);
