@@ -28,10 +28,16 @@ InsertionLocation existingFolder(FileManagers::Kind kind, std::string path) {
 }
 
 InsertionLocation noPathInTitle(FileManagers::Kind kind, std::string_view title) {
+    std::string how = "turn on the full path in its window title";
+    if (kind == FileManagers::Kind::Thunar) {
+        // Thunar 4.18's preferences offer full paths in tab titles only, which leaves the
+        // window title as it is; the window-title setting exists in xfconf alone, and
+        // windows that are already open keep their title.
+        how = "Thunar's preferences cannot turn it on: run \"xfconf-query -c thunar -p "
+              "/misc-full-path-in-window-title -n -t bool -s true\" and open a new window";
+    }
     return InsertionLocation::none(std::string(FileManagers::name(kind)) + "'s window title " +
-                                   quoted(title) +
-                                   " holds no folder path; turn on the full path in its "
-                                   "window title");
+                                   quoted(title) + " holds no folder path; " + how);
 }
 
 InsertionLocation fromTabUri(const std::string& uri) {
