@@ -65,6 +65,10 @@ std::optional<std::string> LocalPath::fromFileUri(std::string_view uri) {
     if (rest.find_first_of("#?") != std::string_view::npos) {
         return std::nullopt;
     }
+    // A raw NUL would cut the path short where the file system is handed it: another file.
+    if (rest.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
 
     std::string path;
     path.reserve(rest.size());
