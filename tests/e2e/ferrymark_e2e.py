@@ -54,10 +54,10 @@ def log(text):
     print(text, flush=True)
 
 
-def run(args, timeout=30, env=None, check=True, input_bytes=None):
+def run(args, timeout=30, env=None, check=True):
     try:
         result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                timeout=timeout, env=env, input=input_bytes)
+                                timeout=timeout, env=env)
     except subprocess.TimeoutExpired:
         raise Failure(f"{args[0]} did not finish within {timeout} s: {args}")
     if check and result.returncode != 0:
@@ -409,7 +409,7 @@ class Desktop:
     # -- Ferrymark's windows
 
     def ferrymark_windows(self):
-        return [w for w in self.windows("Ferrymark")]
+        return self.windows("Ferrymark")
 
     def progress_window(self):
         return next((w for w in self.ferrymark_windows() if not w.is_dialog), None)
@@ -467,7 +467,7 @@ class Desktop:
         self.key(*entry_keys)
 
     def popup_open(self):
-        # Qt names its popup menus after the application's window class.
+        # An open menu: a viewable override-redirect window of Ferrymark's window class.
         for m in re.finditer(r'^\s*(0x[0-9a-f]+) "[^"]*": \("[^"]*" "Ferrymark"\)\s+'
                              r'(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', self.tree(), re.M):
             wid, width, height = int(m.group(1), 16), int(m.group(2)), int(m.group(3))
@@ -591,23 +591,23 @@ def transfer_tree():
     }
 
 
-def paste_and_watch(d, dest_window, hot_key, begin_count=1):
+def paste_and_watch(d, dest_window, hot_key):
     """Presses the hot key with dest_window in front; returns once the transfer ended,
     after checking that the progress window showed while it ran."""
     d.activate(dest_window.id)
     d.key(hot_key)
     try:
-        d.wait_log("Begin copy to", begin_count, timeout=30)
+        d.wait_log("Begin copy to", 1, timeout=30)
     except Failure:
         raise Failure("the hot key started no transfer; Ferrymark said:\n" + d.stderr())
-    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to") >= begin_count,
-                        120, "the progress window")
+    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to"), 120,
+                        "the progress window")
     if not isinstance(progress, Window):
         raise Failure("the transfer ended before its progress window showed")
     d.screenshot("progress")
-    if d.count_log("End copy to") >= begin_count:
+    if d.count_log("End copy to"):
         raise Failure("the progress window showed only after the transfer")
-    d.wait_log("End copy to", begin_count, timeout=300)
+    d.wait_log("End copy to", 1, timeout=300)
     d.wait_gone(progress.id, "the progress window to close")
 
 
