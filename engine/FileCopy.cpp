@@ -111,7 +111,9 @@ bool copyFileData(const std::string& source, const std::string& destination, Cop
         job.markNotTransferred();
         return true;
     }
-    FileWriter writer(destination);
+    // Only the owner can read the file until it is complete and has the source's bits: the
+    // partial copy of a private file must not be readable by others meanwhile.
+    FileWriter writer(destination, 0600);
     if (writer.descriptor() == -1) {
         job.markNotTransferred();
         return job.askToContinue(PromptTexts::destination());

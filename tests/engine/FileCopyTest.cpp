@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "TestTree.h"
 #include "UnprivilegedChild.h"
@@ -90,6 +91,23 @@ TEST_F(FileCopyTest, KeepsPermissionBitsButNoSetId) {
         EXPECT_EQ(tree.read("out"), "data");
         EXPECT_EQ(tree.mode("out"), c.expected);
     }
+}
+
+TEST_F(FileCopyTest, PartialCopyIsTheOwnersAloneUntilComplete) {
+    const auto src = tree.write("private", test::TestTree::randomBytes(3 * 4096, 8), 0640);
+    auto job = makeJob(src);
+    PauseSemaphore gate(1);
+    job->setPause_semaphore(&gate);
+    gate.acquire();  // paused: the worker stops at its first chunk, the file already open
+    std::thread worker([&] { EXPECT_TRUE(copyFileData(src, tree.path("out"), *job)); });
+    while (!tree.exists("out")) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(tree.mode("out") & 077, 0u);
+    gate.release();
+    worker.join();
+    EXPECT_EQ(tree.mode("out"), 0640u);
+    job->setPause_semaphore(nullptr);
 }
 
 TEST_F(FileCopyTest, TruncatesAnExistingDestination) {
