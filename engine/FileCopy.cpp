@@ -68,6 +68,10 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             return ChunkCopyResult::Skipped;
         }
 
+        // A pause or stop that came while this chunk was read goes first.
+        if (holding && job.gateRequested()) {
+            release();
+        }
         if (!holding) {
             job.takeGate();
             holding = true;

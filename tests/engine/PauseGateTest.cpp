@@ -30,6 +30,9 @@ class WatchedWriter final : public IFileWriter {
         while (std::chrono::steady_clock::now() < until) {
         }
         ++chunks;
+        if (job && job->gateRequested()) {
+            ++afterRequest;  // begun while a pause or stop was waiting for the gate
+        }
         return static_cast<ssize_t>(count);
     }
     ssize_t writeAt(const void*, std::size_t, off_t) override { return -1; }
@@ -38,6 +41,8 @@ class WatchedWriter final : public IFileWriter {
 
     std::atomic<int> calls{0};
     std::atomic<int> chunks{0};
+    std::atomic<int> afterRequest{0};
+    const CopyHandler* job = nullptr;
     int failOn = -1;
     std::chrono::microseconds chunkTime{0};
     std::promise<void> writing;
@@ -91,6 +96,7 @@ TEST(PauseGateTest, RequestsWaitForAtMostOneChunk) {
     job.setPause_semaphore(&gate);
     WatchedWriter writer;
     writer.chunkTime = 50us;
+    writer.job = &job;
     auto result = std::async(std::launch::async, [&] {
         FileReader reader(src);
         return copyChunks(reader, writer, src, tree.path("out"), job);
@@ -101,9 +107,9 @@ TEST(PauseGateTest, RequestsWaitForAtMostOneChunk) {
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 2000));
         std::promise<int> extra;
         run.host.post([&] {
-            const int before = writer.chunks.load();
+            writer.afterRequest = 0;
             job.togglePause();
-            extra.set_value(writer.chunks.load() - before);
+            extra.set_value(writer.afterRequest.load());
         });
         const int written = extra.get_future().get();
         worst = std::max(worst, written);
