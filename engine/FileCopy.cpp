@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <boost/filesystem/operations.hpp>
 
 #include "engine/CopyHandler.h"
@@ -106,7 +109,8 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {
     FileReader reader(source);
     if (reader.openFailed()) {
-        job.log("Can not open " + source + " for reading, it was not copied");
+        const std::string reason = std::strerror(errno);
+        job.log("Can not open " + source + " for reading (" + reason + "), it was not copied");
         job.markNotTransferred();
         return true;
     }

@@ -88,6 +88,10 @@ void TransferDriver::countTree(const std::string& root) {
             error_code entryError;
             const fs::file_status linkStatus = entry.symlink_status(entryError);
             const fs::file_status st = entry.status(entryError);
+            if (entryError && st.type() != fs::file_not_found) {
+                job_.log("Can not examine " + entry.path().string() + ": " + entryError.message());
+                continue;
+            }
             if (fs::is_regular_file(st)) {
                 const auto size = fs::file_size(entry.path(), entryError);
                 job_.setTotalItems(job_.totalItems() + 1);
