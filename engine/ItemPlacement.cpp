@@ -4,8 +4,10 @@
 
 #include "engine/CopyHandler.h"
 #include "engine/FileCopy.h"
+#include "engine/FolderListing.h"
 #include "engine/PathPresence.h"
 #include "engine/PromptTexts.h"
+#include "engine/TreeTally.h"
 #include "engine/UniqueTargetPath.h"
 
 namespace fs = boost::filesystem;
@@ -84,27 +86,13 @@ bool removeForReplace(const std::string& source, const std::string& destination,
 }
 
 void accountSkippedTree(const std::string& source, CopyHandler& job) {
-    std::vector<fs::path> pending{fs::path(source)};
-    while (!pending.empty()) {
-        const fs::path folder = std::move(pending.back());
-        pending.pop_back();
-        error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            error_code entryError;
-            const fs::file_status st = it->status(entryError);
-            if (fs::is_regular_file(st)) {
-                const auto size = fs::file_size(it->path(), entryError);
-                job.setRemainingItems(job.remainingItems() - 1);
-                job.setDataProcessed(job.dataProcessed() +
-                                     (entryError ? 0 : static_cast<std::int64_t>(size)));
-            } else if (fs::is_directory(st) && !fs::is_symlink(it->symlink_status(entryError))) {
-                pending.push_back(it->path());
-            }
-        }
-        if (ec) {
-            job.log("Can not list " + folder.string() + ": " + ec.message());
-        }
-    }
+    TreeTally::walk(
+        source, job,
+        [&job](std::int64_t size) {
+            job.setRemainingItems(job.remainingItems() - 1);
+            job.setDataProcessed(job.dataProcessed() + size);
+        },
+        false);
 }
 
 }  // namespace
@@ -213,17 +201,21 @@ bool copyTree(const std::string& source, const std::string& destination, CopyHan
         passOver(job, failure);
         return true;
     }
-    fs::directory_iterator it(source, ec);
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const fs::path entry = it->path();
-        const std::string child = (fs::path(destination) / entry.filename()).string();
-        const bool goOn = isFolder(*it) ? copyTree(entry.string(), child, job)
-                                        : copyFileData(entry.string(), child, job);
+    FolderListing listing(source);
+    FolderListing::Entry entry;
+    while (listing.next(entry)) {
+        const std::string from = source + "/" + entry.name;
+        const std::string child = destination + "/" + entry.name;
+        bool folder = entry.kind == FolderListing::Kind::Folder;
+        if (entry.kind == FolderListing::Kind::Link || entry.kind == FolderListing::Kind::Unknown) {
+            folder = fs::is_directory(fs::status(from, ec));  // links are followed
+        }
+        const bool goOn = folder ? copyTree(from, child, job) : copyFileData(from, child, job);
         if (!goOn) {
             return false;
         }
     }
-    if (ec) {
+    if (listing.error()) {
         passOver(job, failure);
     }
     return true;

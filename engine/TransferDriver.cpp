@@ -9,6 +9,7 @@
 #include "engine/CopyHandler.h"
 #include "engine/ItemPlacement.h"
 #include "engine/PromptTexts.h"
+#include "engine/TreeTally.h"
 #include "engine/UniqueTargetPath.h"
 
 namespace fs = boost::filesystem;
@@ -68,43 +69,13 @@ void TransferDriver::countSources() {
 }
 
 void TransferDriver::countTree(const std::string& root) {
-    // Folders are walked with a stack of their own, not the recursive iterator: a folder
-    // that cannot be listed is logged and passed over instead of ending the walk.
-    std::vector<fs::path> pending{fs::path(root)};
-    while (!pending.empty()) {
-        const fs::path folder = std::move(pending.back());
-        pending.pop_back();
-        error_code ec;
-        fs::directory_iterator it(folder, ec);
-        if (ec) {
-            job_.log("Can not list " + folder.string() + ": " + ec.message());
-            continue;
-        }
-        for (; it != fs::directory_iterator(); it.increment(ec)) {
-            if (job_.cancelled()) {
-                return;
-            }
-            const fs::directory_entry& entry = *it;
-            error_code entryError;
-            const fs::file_status linkStatus = entry.symlink_status(entryError);
-            const fs::file_status st = entry.status(entryError);
-            if (entryError && st.type() != fs::file_not_found) {
-                job_.log("Can not examine " + entry.path().string() + ": " + entryError.message());
-                continue;
-            }
-            if (fs::is_regular_file(st)) {
-                const auto size = fs::file_size(entry.path(), entryError);
-                job_.setTotalItems(job_.totalItems() + 1);
-                job_.setTotalData(job_.totalData() +
-                                  (entryError ? 0 : static_cast<std::int64_t>(size)));
-            } else if (fs::is_directory(st) && !fs::is_symlink(linkStatus)) {
-                pending.push_back(entry.path());
-            }
-        }
-        if (ec) {
-            job_.log("Can not list " + folder.string() + ": " + ec.message());
-        }
-    }
+    TreeTally::walk(
+        root, job_,
+        [this](std::int64_t size) {
+            job_.setTotalItems(job_.totalItems() + 1);
+            job_.setTotalData(job_.totalData() + size);
+        },
+        true);
 }
 
 void TransferDriver::placeSources() {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace ferrymark {
+
+class CopyHandler;
+
+// Walks the regular files below a folder: links to files are followed, linked folders are
+// not entered. Serves the counting pass and the accounting of a skipped folder.
+class TreeTally {
+  public:
+    using OnFile = std::function<void(std::int64_t size)>;
+    // Calls onFile for every regular file; ends early once the job is cancelled when
+    // stopOnCancel. Folders that can not be listed are logged and passed over.
+    static void walk(const std::string& root, CopyHandler& job, const OnFile& onFile,
+                     bool stopOnCancel);
+};
+
+}  // namespace ferrymark
