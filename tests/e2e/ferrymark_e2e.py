@@ -96,10 +96,10 @@ def write_sprinkled(path, size, seed, every=64 << 20):
             f.write(rng.randbytes(4096))
 
 
-def make_tree(folder, spec):
-    """spec: name -> bytes size (file), dict (folder), or ("sparse", size)."""
+def make_tree(folder, layout):
+    """layout: name -> bytes size (file), dict (folder), or ("sparse", size)."""
     os.makedirs(folder, exist_ok=True)
-    for i, (name, item) in enumerate(spec.items()):
+    for i, (name, item) in enumerate(layout.items()):
         path = os.path.join(folder, name)
         seed = f"{path}:{i}"
         if isinstance(item, dict):
