@@ -436,23 +436,4 @@ TEST_F(HotKeysLayoutX11Test, LayoutChangeGrabsTheNewKeyCodes) {
 }  // namespace
 }  // namespace ferrymark
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "SKIP: needs an X display; run through tests/run-x11.sh\n");
-        return 77;
-    }
-    if (QStandardPaths::findExecutable("xdotool").isEmpty()) {
-        std::fprintf(stderr, "SKIP: xdotool is not installed; run scripts/install-deps.sh\n");
-        return 77;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication app(argc, argv);
-    if (app.nativeInterface<QNativeInterface::QX11Application>() == nullptr) {
-        std::fprintf(stderr, "SKIP: Qt is not running on X11\n");
-        return 77;
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 #include "HotKeysX11Test.moc"

@@ -1,9 +1,11 @@
-// Test main for the tests that need an X display with a window manager and a session bus:
+// Test main for the tests that need an X display with a window manager, a session bus and
+// xdotool:
 // run them through tests/run-x11.sh. Exit code 77 tells CTest they were skipped.
 #include <gtest/gtest.h>
 
 #include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -12,6 +14,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "SKIP: needs an X display and a session bus; run through "
                      "tests/run-x11.sh\n");
+        return 77;
+    }
+    if (QStandardPaths::findExecutable("xdotool").isEmpty()) {
+        std::fprintf(stderr, "SKIP: xdotool is not installed; run scripts/install-deps.sh\n");
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
