@@ -1,6 +1,5 @@
 // Test main for the tests that need an X display with a window manager, a session bus and
-// xdotool:
-// run them through tests/run-x11.sh. Exit code 77 tells CTest they were skipped.
+// xdotool: run them through tests/run-x11.sh. Exit code 77 tells CTest they were skipped.
 #include <gtest/gtest.h>
 
 #include <QtGui/qguiapplication_platform.h>
