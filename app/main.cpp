@@ -3,6 +3,8 @@
 #include <QSessionManager>
 #include <cstdio>
 
+#include "FerrymarkVersion.h"
+
 #include "app/AppDelegate.h"
 #include "app/SignalRelay.h"
 #include "app/X11FileManagerBridge.h"

@@ -15,6 +15,7 @@
 #include "IHeartbeat.h"
 #include "IJobHost.h"
 #include "IProgressView.h"
+#include "TransferReport.h"
 
 namespace ferrymark {
 
@@ -93,6 +94,15 @@ class CopyHandler final : public ICopyHandler {
     void setCurrentSource(std::size_t index) { currentSource_ = index; }
     std::size_t currentSource() const { return currentSource_; }
     void markNotTransferred();
+
+    // What the job did not transfer, with reasons; read by the front ends when it ends.
+    TransferReport& report() { return report_; }
+    const TransferReport& report() const { return report_; }
+    // Files copied completely (a Skip's accounting does not count here).
+    std::int64_t transferredItems() const {
+        return transferredItems_.load(std::memory_order_relaxed);
+    }
+    void countTransferred() { transferredItems_.fetch_add(1, std::memory_order_relaxed); }
     bool sourceFullyTransferred(std::size_t index) const;
 
     // The folders being copied, outermost first: a link that leads back into one of them
@@ -139,6 +149,9 @@ class CopyHandler final : public ICopyHandler {
     // The driver's gate lives as long as the job, so a request racing the closing of the
     // gate never touches a destroyed semaphore.
     std::unique_ptr<PauseSemaphore> ownGate_;
+
+    TransferReport report_;
+    std::atomic<std::int64_t> transferredItems_{0};
 
     std::size_t currentSource_ = 0;
     std::vector<char> notTransferred_;

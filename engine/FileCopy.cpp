@@ -131,6 +131,7 @@ bool copyFileData(const std::string& source, const std::string& destination, Cop
         case ChunkCopyResult::Complete:
             writer.setPermissionBits(reader.permissionBits());
             job.setRemainingItems(job.remainingItems() - 1);
+            job.countTransferred();
             writer.close();
             reader.close();
             return true;
