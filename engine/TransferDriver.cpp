@@ -54,14 +54,19 @@ std::string TransferDriver::targetName() const {
 }
 
 void TransferDriver::markStart() {
-    // Status change times come from the coarse clock.
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    do {
-        timespec pause{0, 1000000};
+    // A change stamps a file with the coarse clock, or a finer one where the kernel gives
+    // fine stamps: changes before this moment are earlier than it on either clock, and once
+    // the coarse clock has passed it, every later change is stamped after it.
+    ::clock_gettime(CLOCK_REALTIME, &start_);
+    for (timespec coarse{};;) {
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
+        if (coarse.tv_sec > start_.tv_sec ||
+            (coarse.tv_sec == start_.tv_sec && coarse.tv_nsec > start_.tv_nsec)) {
+            break;
+        }
+        timespec pause{0, 500000};
         ::nanosleep(&pause, nullptr);
-        ::clock_gettime(CLOCK_REALTIME_COARSE, &start_);
-    } while (start_.tv_sec == now.tv_sec && start_.tv_nsec == now.tv_nsec);
+    }
 }
 
 void TransferDriver::countSources() {
