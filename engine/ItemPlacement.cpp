@@ -187,6 +187,13 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
                  NotTransferredReason::LinkCycle);
         return PlaceResult::PassedOver;
     }
+    // A source folder that can not be listed makes no empty copy.
+    FolderListing listing(source);
+    if (listing.error()) {
+        passOver(job, failure, source, reasonForError(listing.error().value(), true),
+                 listing.error().message());
+        return PlaceResult::PassedOver;
+    }
     // A folder's name is taken by mkdir itself: one that exists is never entered.
     while (::mkdirat(parent.fd(), name.c_str(), 0777) != 0) {
         const int error = errno;
@@ -207,7 +214,6 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         passOver(job, failure, source, reasonForError(errno, false), std::strerror(errno));
         return PlaceResult::PassedOver;
     }
-    FolderListing listing(source);
     FolderListing::Entry entry;
     while (listing.next(entry)) {
         const std::string from = source + "/" + entry.name;
