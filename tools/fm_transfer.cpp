@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+
 #include <vector>
+#include "engine/InFlightRecord.h"
 
 #include "engine/CopyHandler.h"
 #include "tools/HeadlessHost.h"
@@ -83,6 +85,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ferrymark::InFlightRecord::cleanUpLeftovers();
     HeadlessHost host;
     std::mutex outputLock;
     auto print = [&](const std::string& line) {
