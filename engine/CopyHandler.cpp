@@ -68,6 +68,8 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     if (!cancelled() && driver.hasConflicts()) {
         host_.activateApplication();
         driver.resolveConflicts();
+    } else if (cancelled()) {
+        driver.recordStopped();
     }
     if (!cancelled() && deleteAfter) {
         driver.removeSources();

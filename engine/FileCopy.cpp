@@ -8,6 +8,8 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "engine/CopyHandler.h"
+#include "engine/DataSegments.h"
+#include "engine/FileMetadata.h"
 #include "engine/FileReader.h"
 #include "engine/FileWriter.h"
 #include "engine/PromptTexts.h"
@@ -35,6 +37,25 @@ void removePartial(IFileWriter& writer, const std::string& destination, CopyHand
     }
 }
 
+// The copy's length and the source's metadata, once every byte is written. False when the
+// copy is incomplete and was removed.
+bool finishFile(FileReader& reader, const struct stat& status, FileWriter& writer,
+                DataSegments& segments, const std::string& destination, CopyHandler& job) {
+    if (!segments.finish()) {
+        job.log("Can not set the length of " + destination + ": " + std::strerror(errno));
+        const WrittenFile written{writer.descriptor()};
+        removePartial(writer, destination, job, &written);
+        job.markNotTransferred();
+        return false;
+    }
+    const std::string problems =
+        FileMetadata::copyToFile(reader.descriptor(), status, writer.descriptor());
+    if (!problems.empty()) {
+        job.log("Copied " + destination + " without all its attributes: " + problems);
+    }
+    return true;
+}
+
 }  // namespace
 
 ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::string& source,
@@ -56,6 +77,10 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         return ChunkCopyResult::Cancelled;
     };
     for (;;) {
+        if (written && written->segments) {
+            // A hole counts as done: progress still reaches the file's size.
+            job.setDataProcessed(job.dataProcessed() + written->segments->skipHole());
+        }
         const ssize_t count = reader.read(buffer, sizeof buffer);
         if (count == 0) {
             release();
@@ -126,10 +151,16 @@ bool copyFileData(const std::string& source, const std::string& destination, Cop
         job.markNotTransferred();
         return job.askToContinue(PromptTexts::destination());
     }
-    const WrittenFile written{writer.descriptor()};
+    struct stat status {};
+    ::fstat(reader.descriptor(), &status);
+    DataSegments segments(reader.descriptor(), writer.descriptor(), status.st_size,
+                          status.st_blocks);
+    const WrittenFile written{writer.descriptor(), &segments};
     switch (copyChunks(reader, writer, source, destination, job, &written)) {
         case ChunkCopyResult::Complete:
-            writer.setPermissionBits(reader.permissionBits());
+            if (!finishFile(reader, status, writer, segments, destination, job)) {
+                return true;
+            }
             job.setRemainingItems(job.remainingItems() - 1);
             job.countTransferred();
             writer.close();

@@ -8,6 +8,7 @@
 namespace ferrymark {
 
 class CopyHandler;
+class DataSegments;
 
 inline constexpr std::size_t kChunkSize = 4096;
 
@@ -25,6 +26,8 @@ enum class ChunkCopyResult {
 // it: another job may have replaced it since.
 struct WrittenFile {
     int descriptor = -1;
+    // Holes of a sparse source, skipped instead of read; none for a plain file.
+    DataSegments* segments = nullptr;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

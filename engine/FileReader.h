@@ -20,6 +20,7 @@ class FileReader final : public IFileReader {
     int close() override;
 
     bool openFailed() const { return fd_ < 0; }
+    int descriptor() const { return fd_; }
     // The nine read/write/execute bits; type and set-id/sticky bits dropped.
     unsigned permissionBits() const;
     // False for pipes, sockets and devices, which are never read (a pipe can block forever).

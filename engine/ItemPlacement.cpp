@@ -1,9 +1,16 @@
 #include "engine/ItemPlacement.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <boost/filesystem.hpp>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/CopyHandler.h"
 #include "engine/FileCopy.h"
+#include "engine/FileMetadata.h"
 #include "engine/FolderListing.h"
 #include "engine/PathPresence.h"
 #include "engine/PromptTexts.h"
@@ -93,6 +100,27 @@ void accountSkippedTree(const std::string& source, CopyHandler& job) {
             job.setDataProcessed(job.dataProcessed() + size);
         },
         false);
+}
+
+// The source folder's bits, access lists and times for its finished copy.
+void finishFolder(const std::string& source, const std::string& destination, CopyHandler& job) {
+    const int from = ::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int to = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    std::string problems;
+    if (from < 0 || to < 0 || ::fstat(from, &status) != 0) {
+        problems = std::strerror(errno);
+    } else {
+        problems = FileMetadata::copyToFolder(from, status, to);
+    }
+    if (!problems.empty()) {
+        job.log("Copied " + destination + " without all its attributes: " + problems);
+    }
+    for (const int fd : {from, to}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 }  // namespace
@@ -196,29 +224,33 @@ bool copyTree(const std::string& source, const std::string& destination, CopyHan
         passOver(job, "Link leads back into its own folder, not copied: " + source);
         return true;
     }
-    error_code ec;
-    if (!fs::create_directory(destination, ec) || ec) {
+    // Only the owner may enter the folder until it is complete and has the source's bits.
+    if (::mkdir(destination.c_str(), 0700) != 0) {
         passOver(job, failure);
         return true;
     }
+    // The folder being filled is never entered as a source: a source that holds the target
+    // would reach it and copy into itself without end.
+    FolderScope filling(job, destination);
+    bool goOn = true;
+    error_code ec;
     FolderListing listing(source);
     FolderListing::Entry entry;
-    while (listing.next(entry)) {
+    while (goOn && listing.next(entry)) {
         const std::string from = source + "/" + entry.name;
         const std::string child = destination + "/" + entry.name;
         bool folder = entry.kind == FolderListing::Kind::Folder;
         if (entry.kind == FolderListing::Kind::Link || entry.kind == FolderListing::Kind::Unknown) {
             folder = fs::is_directory(fs::status(from, ec));  // links are followed
         }
-        const bool goOn = folder ? copyTree(from, child, job) : copyFileData(from, child, job);
-        if (!goOn) {
-            return false;
-        }
+        goOn = folder ? copyTree(from, child, job) : copyFileData(from, child, job);
     }
-    if (listing.error()) {
+    if (goOn && listing.error()) {
         passOver(job, failure);
     }
-    return true;
+    // After the contents, whose writing moved the folder's times; a stopped copy too.
+    finishFolder(source, destination, job);
+    return goOn;
 }
 
 }  // namespace ferrymark

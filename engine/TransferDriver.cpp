@@ -18,12 +18,18 @@ using boost::system::error_code;
 namespace ferrymark {
 namespace {
 
-// "/a/b/" names the item "b", not ".".
+// "/a/b/" and "/a/b/." name the item "b", not ".": a destination named "." is the target
+// itself, which a Replace would empty.
 std::string withoutTrailingSeparators(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
+    for (;;) {
+        if (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        } else if (path.size() > 2 && path.ends_with("/.")) {
+            path.resize(path.size() - 2);
+        } else {
+            return path;
+        }
     }
-    return path;
 }
 
 bool sameItem(const fs::path& a, const fs::path& b) {
@@ -84,6 +90,12 @@ void TransferDriver::placeSources() {
     for (std::size_t i = 0; i < sources.size() && !job_.cancelled(); ++i) {
         job_.setCurrentSource(i);
         const fs::path source(withoutTrailingSeparators(sources[i]));
+        if (source.filename() == "." || source.filename() == "..") {
+            job_.log("Not copied, it names no item of its own: " + sources[i]);
+            job_.report().add(sources[i], NotTransferredReason::Other, "names no item of its own");
+            job_.markNotTransferred();
+            continue;
+        }
         fs::path destination = target / source.filename();
         try {
             if (sameItem(destination, source)) {
@@ -130,6 +142,14 @@ void TransferDriver::resolveConflicts() {
             });
         }
 
+        if (answer == Policy::Stop) {
+            // Stop ends the transfer here: nothing more is copied, and a Move removes
+            // nothing.
+            job_.setCancelled(true);
+            recordStopped(i);
+            return;
+        }
+
         auto place = [&] {
             if (isDirectory) {
                 placeDirectory(source, destination, conflicts_, job_);
@@ -145,8 +165,17 @@ void TransferDriver::resolveConflicts() {
             setPolicy(Policy::Ask);
         }
         if (job_.cancelled()) {
+            recordStopped(i + 1);
             return;
         }
+    }
+}
+
+void TransferDriver::recordStopped(std::size_t from) {
+    for (std::size_t i = from; i < conflicts_.size(); ++i) {
+        job_.setCurrentSource(conflicts_[i].sourceIndex);
+        job_.markNotTransferred();
+        job_.report().add(conflicts_[i].source, NotTransferredReason::Stopped);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "DeferredConflict.h"
@@ -22,6 +23,8 @@ class TransferDriver {
     bool hasConflicts() const { return !conflicts_.empty(); }
     void resolveConflicts();
     void removeSources();
+    // Conflicts from index from on that a stop left unsettled go into the job's report.
+    void recordStopped(std::size_t from = 0);
 
   private:
     void countTree(const std::string& root);
