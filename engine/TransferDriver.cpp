@@ -18,20 +18,6 @@ using boost::system::error_code;
 namespace ferrymark {
 namespace {
 
-// "/a/b/" and "/a/b/." name the item "b", not ".": a destination named "." is the target
-// itself, which a Replace would empty.
-std::string withoutTrailingSeparators(std::string path) {
-    for (;;) {
-        if (path.size() > 1 && path.back() == '/') {
-            path.pop_back();
-        } else if (path.size() > 2 && path.ends_with("/.")) {
-            path.resize(path.size() - 2);
-        } else {
-            return path;
-        }
-    }
-}
-
 bool sameItem(const fs::path& a, const fs::path& b) {
     if (a.compare(b) == 0) {
         return true;
@@ -43,11 +29,23 @@ bool sameItem(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
+std::string TransferDriver::itemPath(std::string path) {
+    for (;;) {
+        if (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        } else if (path.size() > 2 && path.ends_with("/.")) {
+            path.resize(path.size() - 2);
+        } else {
+            return path;
+        }
+    }
+}
+
 TransferDriver::TransferDriver(CopyHandler& job, std::string target)
     : job_(job), target_(std::move(target)) {}
 
 std::string TransferDriver::targetName() const {
-    std::string path = withoutTrailingSeparators(target_);
+    std::string path = itemPath(target_);
     if (path == "/") {
         return path;
     }
@@ -89,7 +87,7 @@ void TransferDriver::placeSources() {
     const auto sources = job_.srcList();
     for (std::size_t i = 0; i < sources.size() && !job_.cancelled(); ++i) {
         job_.setCurrentSource(i);
-        const fs::path source(withoutTrailingSeparators(sources[i]));
+        const fs::path source(itemPath(sources[i]));
         if (source.filename() == "." || source.filename() == "..") {
             job_.log("Not copied, it names no item of its own: " + sources[i]);
             job_.report().add(sources[i], NotTransferredReason::Other, "names no item of its own");
@@ -194,7 +192,7 @@ void TransferDriver::removeSources() {
 
     const auto sources = job_.srcList();
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        const std::string source = withoutTrailingSeparators(sources[i]);
+        const std::string source = itemPath(sources[i]);
         if (!job_.sourceFullyTransferred(i)) {
             job_.log("Kept " + source + ": not all of it was copied");
             continue;

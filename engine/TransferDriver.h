@@ -15,6 +15,10 @@ class TransferDriver {
   public:
     TransferDriver(CopyHandler& job, std::string target);
 
+    // A source path without trailing separators and "." elements: "/a/b/" and "/a/b/."
+    // name the item "b", not "." (a destination named "." is the target itself).
+    static std::string itemPath(std::string path);
+
     // The name the job goes by: the target's last path component, "/" for the root.
     std::string targetName() const;
 

@@ -18,6 +18,7 @@
 #include "FerrymarkVersion.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderIdentity.h"
+#include "engine/TransferDriver.h"
 #include "tools/HeadlessHost.h"
 
 namespace fs = boost::filesystem;
@@ -94,16 +95,7 @@ bool liesIn(const fs::path& folder, const fs::path& item) {
 
 // An absolute path that names the item itself: "src/" and "src/." name "src", not ".".
 std::string itemPath(const std::string& given) {
-    std::string path = fs::absolute(given).lexically_normal().string();
-    for (;;) {
-        if (path.size() > 1 && path.back() == '/') {
-            path.pop_back();
-        } else if (path.size() > 2 && path.ends_with("/.")) {
-            path.resize(path.size() - 2);
-        } else {
-            return path;
-        }
-    }
+    return TransferDriver::itemPath(fs::absolute(given).lexically_normal().string());
 }
 
 // One line per item: names may hold any byte but "/" and NUL.
