@@ -53,6 +53,8 @@ void CopyHandler::moveFilesTo(const std::string& target) {
 void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     TransferDriver driver(*this, target);
     host_.log("Begin copy to \"" + target + "\"");
+    InFlightRecord::cleanUpLeftovers();
+    driver.markStart();
     setCurrentTarget(driver.targetName());
     setDataProcessed(-1);
     openGate();
@@ -71,9 +73,15 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     } else if (cancelled()) {
         driver.recordStopped();
     }
-    if (!cancelled() && deleteAfter) {
+    // The copies reach the disk before the job says it is done, and before a Move
+    // removes the originals: a crash right after loses neither.
+    setFinishing(true);
+    const bool flushed = driver.flushTarget();
+    setFinishing(false);
+    if (!cancelled() && deleteAfter && flushed) {
         driver.removeSources();
     }
+    inFlight_ = std::make_unique<InFlightRecord>();
 
     stopHeartbeat();
     closeGate();
@@ -198,7 +206,9 @@ void CopyHandler::stopHeartbeat() {
     });
 }
 
-void CopyHandler::markNotTransferred() {
+void CopyHandler::markNotTransferred(const std::string& path, NotTransferredReason reason,
+                                     const std::string& detail) {
+    report_.add(path, reason, detail);
     if (currentSource_ < notTransferred_.size()) {
         notTransferred_[currentSource_] = 1;
     }

@@ -15,6 +15,7 @@
 #include "IHeartbeat.h"
 #include "IJobHost.h"
 #include "IProgressView.h"
+#include "InFlightRecord.h"
 #include "TransferReport.h"
 
 namespace ferrymark {
@@ -80,6 +81,12 @@ class CopyHandler final : public ICopyHandler {
     void setPaused(bool v) { paused_.store(v); }
     bool cancelled() const { return cancelled_.load(); }
     void setCancelled(bool v) { cancelled_.store(v); }
+    // The copies are being flushed to the disk; no byte is left to copy.
+    bool finishing() const { return finishing_.load(); }
+    void setFinishing(bool v) { finishing_.store(v); }
+
+    // The temporary names of the running job (worker only).
+    InFlightRecord& inFlight() { return *inFlight_; }
 
     // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
     // the gate first, so a request waits for at most the chunk being written.
@@ -93,7 +100,10 @@ class CopyHandler final : public ICopyHandler {
     // A Move removes only sources of which every part was copied.
     void setCurrentSource(std::size_t index) { currentSource_ = index; }
     std::size_t currentSource() const { return currentSource_; }
-    void markNotTransferred();
+    // Records an item the job passed over in its report, and marks the current source as
+    // not wholly transferred.
+    void markNotTransferred(const std::string& path, NotTransferredReason reason,
+                            const std::string& detail = {});
 
     // What the job did not transfer, with reasons; read by the front ends when it ends.
     TransferReport& report() { return report_; }
@@ -143,6 +153,8 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<PauseSemaphore*> pauseSemaphore_{nullptr};
     std::atomic<bool> paused_{false};
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> finishing_{false};
+    std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
 
     // Pause and stop requests waiting for the gate; the worker yields to them.
     std::atomic<int> gateRequests_{0};

@@ -1,6 +1,10 @@
 #include "engine/FileCopy.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,12 +17,19 @@
 #include "engine/FileReader.h"
 #include "engine/FileWriter.h"
 #include "engine/PromptTexts.h"
+#include "engine/TreeRemoval.h"
 
 namespace ferrymark {
 namespace {
 
 void removePartial(IFileWriter& writer, const std::string& destination, CopyHandler& job,
                    const WrittenFile* written) {
+    if (written && written->folderFd >= 0) {
+        // A temporary name is this job's alone.
+        writer.close();
+        ::unlinkat(written->folderFd, written->name.c_str(), 0);
+        return;
+    }
     struct stat ours {};
     struct stat there {};
     const bool replaced = written && ::fstat(written->descriptor, &ours) == 0 &&
@@ -37,26 +48,90 @@ void removePartial(IFileWriter& writer, const std::string& destination, CopyHand
     }
 }
 
-// The copy's length and the source's metadata, once every byte is written. False when the
-// copy is incomplete and was removed.
-bool finishFile(FileReader& reader, const struct stat& status, FileWriter& writer,
-                DataSegments& segments, const std::string& destination, CopyHandler& job) {
+// The copy's length and the source's metadata, once every byte is written. 0, or the
+// error that left the copy incomplete.
+int finishFile(int sourceFd, const struct stat& status, int destinationFd, DataSegments& segments,
+               const std::string& destination, CopyHandler& job) {
     if (!segments.finish()) {
-        job.log("Can not set the length of " + destination + ": " + std::strerror(errno));
-        const WrittenFile written{writer.descriptor()};
-        removePartial(writer, destination, job, &written);
-        job.markNotTransferred();
-        return false;
+        return errno;
     }
-    const std::string problems =
-        FileMetadata::copyToFile(reader.descriptor(), status, writer.descriptor());
+    const std::string problems = FileMetadata::copyToFile(sourceFd, status, destinationFd);
     if (!problems.empty()) {
         job.log("Copied " + destination + " without all its attributes: " + problems);
     }
-    return true;
+    return 0;
+}
+
+bool sameContentStatus(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// A new name that is never taken from another item, where the file system allows it.
+int renameNoReplace(int fd, const std::string& from, const std::string& to) {
+    if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // A second name is made atomically or not at all; then the temporary one goes.
+    if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0) {
+        return errno;
+    }
+    ::unlinkat(fd, from.c_str(), 0);
+    return 0;
+}
+
+// Creates the temporary file, asking while the disk is full. -1 when there is none.
+int createTemporary(const FolderHandle& folder, const std::string& temporary,
+                    const std::string& source, CopyHandler& job, bool& cancelled) {
+    job.inFlight().noteFolder(folder.path());
+    for (;;) {
+        // Only the owner can read the file until it is complete and has the source's bits:
+        // the partial copy of a private file must not be readable by others meanwhile.
+        const int fd = ::openat(folder.fd(), temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            return fd;
+        }
+        const int error = errno;
+        if (error == ENOSPC || error == EDQUOT) {
+            // Out of room for one more item: the disk-full prompt, then a retry.
+            if (!job.askToContinue(PromptTexts::diskFull())) {
+                cancelled = true;
+                return -1;
+            }
+            continue;
+        }
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        cancelled = !job.askToContinue(PromptTexts::destination());
+        return -1;
+    }
 }
 
 }  // namespace
+
+NotTransferredReason reasonForError(int error, bool source) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return NotTransferredReason::PermissionDenied;
+        case ENAMETOOLONG:
+            return NotTransferredReason::NameTooLong;
+        case ENOSPC:
+        case EDQUOT:
+            return NotTransferredReason::OutOfSpace;
+        case ENOENT:
+        case ENOTDIR:
+            return source ? NotTransferredReason::Vanished : NotTransferredReason::Other;
+        case ELOOP:
+            return NotTransferredReason::LinkCycle;
+        default:
+            return source ? NotTransferredReason::Unreadable : NotTransferredReason::Other;
+    }
+}
 
 ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::string& source,
                            const std::string& destination, CopyHandler& job,
@@ -131,49 +206,138 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
     }
 }
 
-bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {
+int takeFinalName(const FolderHandle& folder, const std::string& temporary, const std::string& name,
+                  FinalName how, CopyHandler& job) {
+    if (how == FinalName::New) {
+        return renameNoReplace(folder.fd(), temporary, name);
+    }
+    // A file over a file (or a link) is one atomic step: the old one is never missing.
+    struct stat there {};
+    struct stat ours {};
+    const bool folderThere =
+        ::fstatat(folder.fd(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(there.st_mode);
+    const bool folderOurs =
+        ::fstatat(folder.fd(), temporary.c_str(), &ours, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(ours.st_mode);
+    if (!folderThere && !folderOurs) {
+        return ::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) == 0 ? 0
+                                                                                          : errno;
+    }
+    // A folder on either side: the two trade places, then the old one goes.
+    if (::renameat2(folder.fd(), temporary.c_str(), folder.fd(), name.c_str(), RENAME_EXCHANGE) !=
+        0) {
+        if (errno == ENOENT) {
+            return renameNoReplace(folder.fd(), temporary, name);
+        }
+        return errno;
+    }
+    const std::string old = folder.path() + "/" + name;
+    removeTreeAt(folder.fd(), temporary, old, nullptr, [&](const std::string& path, int error) {
+        job.log("Can not remove " + path + " of the replaced " + old + ": " + std::strerror(error));
+    });
+    return 0;
+}
+
+PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
+                          const std::string& name, FinalName how, CopyHandler& job,
+                          const std::function<std::string()>& nextName) {
     FileReader reader(source);
     if (reader.openFailed()) {
-        const std::string reason = std::strerror(errno);
-        job.log("Can not open " + source + " for reading (" + reason + "), it was not copied");
-        job.markNotTransferred();
-        return true;
+        const int error = errno;
+        job.log("Can not open " + source + " for reading (" + std::strerror(error) +
+                "), it was not copied");
+        job.markNotTransferred(source, reasonForError(error, true), std::strerror(error));
+        return PlaceResult::PassedOver;
     }
     if (!reader.isRegularFile()) {
         job.log("Not a regular file or folder, not copied: " + source);
-        job.markNotTransferred();
-        return true;
+        job.markNotTransferred(source, NotTransferredReason::SpecialFile);
+        return PlaceResult::PassedOver;
     }
-    // Only the owner can read the file until it is complete and has the source's bits: the
-    // partial copy of a private file must not be readable by others meanwhile.
-    FileWriter writer(destination, 0600);
-    if (writer.descriptor() == -1) {
-        job.markNotTransferred();
+    struct stat before {};
+    ::fstat(reader.descriptor(), &before);
+
+    const std::string temporary = job.inFlight().temporaryName();
+    bool cancelled = false;
+    const int fd = createTemporary(folder, temporary, source, job, cancelled);
+    if (fd < 0) {
+        if (cancelled) {
+            job.markNotTransferred(source, NotTransferredReason::Stopped);
+            return PlaceResult::Cancelled;
+        }
+        return PlaceResult::PassedOver;
+    }
+    FileWriter writer = FileWriter::adopt(fd);
+    DataSegments segments(reader.descriptor(), fd, before.st_size, before.st_blocks);
+    const WrittenFile written{fd, folder.fd(), temporary, &segments};
+    const std::int64_t processedBefore = job.dataProcessed();
+    switch (copyChunks(reader, writer, source, folder.path() + "/" + temporary, job, &written)) {
+        case ChunkCopyResult::Complete:
+            break;
+        case ChunkCopyResult::Skipped:
+            job.markNotTransferred(source, NotTransferredReason::Unreadable);
+            return PlaceResult::PassedOver;
+        case ChunkCopyResult::Cancelled:
+            job.markNotTransferred(source, NotTransferredReason::Stopped);
+            return PlaceResult::Cancelled;
+    }
+    if (const int error = finishFile(reader.descriptor(), before, fd, segments,
+                                     folder.path() + "/" + name, job)) {
+        job.log("Can not set the length of the copy of " + source + ": " + std::strerror(error));
+        removePartial(writer, folder.path() + "/" + temporary, job, &written);
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return PlaceResult::PassedOver;
+    }
+    writer.close();
+
+    struct stat after {};
+    const bool changed =
+        ::fstat(reader.descriptor(), &after) != 0 || !sameContentStatus(before, after);
+    reader.close();
+
+    std::string finalName = name;
+    int error = takeFinalName(folder, temporary, finalName, how, job);
+    while (error == EEXIST && how == FinalName::New && nextName) {
+        finalName = nextName();
+        if (finalName.empty()) {
+            break;
+        }
+        error = takeFinalName(folder, temporary, finalName, how, job);
+    }
+    if (error != 0) {
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+        if (error == EEXIST && how == FinalName::New && !nextName) {
+            // Taken by another program while this copy was written: a conflict like any
+            // other, met afresh.
+            job.setDataProcessed(processedBefore);
+            return PlaceResult::NameTaken;
+        }
+        job.log("Can not name the copy " + folder.path() + "/" + finalName + ": " +
+                std::strerror(error));
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return PlaceResult::PassedOver;
+    }
+    if (changed) {
+        // The copy is what was read; the source is no longer that, and a Move keeps it.
+        job.log("Changed while it was copied, kept: " + source);
+        job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
+    }
+    job.setRemainingItems(job.remainingItems() - 1);
+    job.countTransferred();
+    return PlaceResult::Placed;
+}
+
+bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {
+    const boost::filesystem::path path(destination);
+    std::string parent = path.parent_path().string();
+    FolderHandle folder = FolderHandle::open(parent.empty() ? "." : parent);
+    if (!folder.valid()) {
+        job.markNotTransferred(source, reasonForError(errno, false), std::strerror(errno));
         return job.askToContinue(PromptTexts::destination());
     }
-    struct stat status {};
-    ::fstat(reader.descriptor(), &status);
-    DataSegments segments(reader.descriptor(), writer.descriptor(), status.st_size,
-                          status.st_blocks);
-    const WrittenFile written{writer.descriptor(), &segments};
-    switch (copyChunks(reader, writer, source, destination, job, &written)) {
-        case ChunkCopyResult::Complete:
-            if (!finishFile(reader, status, writer, segments, destination, job)) {
-                return true;
-            }
-            job.setRemainingItems(job.remainingItems() - 1);
-            job.countTransferred();
-            writer.close();
-            reader.close();
-            return true;
-        case ChunkCopyResult::Skipped:
-            job.markNotTransferred();
-            return true;
-        case ChunkCopyResult::Cancelled:
-            job.markNotTransferred();
-            return false;
-    }
-    return false;
+    return writeFileInto(source, folder, path.filename().string(), FinalName::Replace, job) !=
+           PlaceResult::Cancelled;
 }
 
 }  // namespace ferrymark

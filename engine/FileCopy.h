@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "FolderHandle.h"
 #include "IFileReader.h"
 #include "IFileWriter.h"
+#include "TransferReport.h"
 
 namespace ferrymark {
 
@@ -12,9 +15,35 @@ class DataSegments;
 
 inline constexpr std::size_t kChunkSize = 4096;
 
-// Copies the bytes of one file in 4096-byte chunks, obeying the job's pause gate and cancel
-// flag. Returns true to go on (copied, or passed over), false when the job was cancelled.
+// Copies one file to destination, replacing what stands there once the copy is complete.
+// Returns true to go on (copied, or passed over), false when the job was cancelled.
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job);
+
+// How a finished copy takes its name: New never takes a name that is already there, and
+// Replace puts the copy in place of what is there (a folder there is removed after).
+enum class FinalName { New, Replace };
+
+enum class PlaceResult {
+    Placed,      // the whole item is under its final name
+    PassedOver,  // recorded in the job's report; the job goes on
+    NameTaken,   // New: the name was taken meanwhile; nothing was placed
+    Cancelled,   // nothing unfinished is left; the job winds down
+};
+
+// Copies source into folder under a temporary name and gives it name once all of it is
+// written. With nextName, a taken name is not a conflict: the next name it gives is tried
+// (an empty one gives up).
+PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
+                          const std::string& name, FinalName how, CopyHandler& job,
+                          const std::function<std::string()>& nextName = {});
+
+// Gives the complete item at temporary inside folder its final name. 0 or an errno value;
+// EEXIST when New finds the name taken.
+int takeFinalName(const FolderHandle& folder, const std::string& temporary, const std::string& name,
+                  FinalName how, CopyHandler& job);
+
+// The report's reason for a failed system call on an item.
+NotTransferredReason reasonForError(int error, bool source);
 
 enum class ChunkCopyResult {
     Complete,   // every byte written
@@ -23,9 +52,12 @@ enum class ChunkCopyResult {
 };
 
 // The open destination, so that a partial file is removed only while its path still holds
-// it: another job may have replaced it since.
+// it: another job may have replaced it since. With folderFd, the partial file is the
+// temporary name inside that folder, and goes by it.
 struct WrittenFile {
     int descriptor = -1;
+    int folderFd = -1;
+    std::string name;
     // Holes of a sparse source, skipped instead of read; none for a plain file.
     DataSegments* segments = nullptr;
 };

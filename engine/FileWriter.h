@@ -12,6 +12,9 @@ class FileWriter final : public IFileWriter {
   public:
     explicit FileWriter(const std::string& path, unsigned mode = 0777);
     FileWriter(const std::u32string& path, unsigned mode);
+    // Takes over a descriptor already open for writing.
+    static FileWriter adopt(int fd) { return FileWriter(fd); }
+    FileWriter(FileWriter&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -25,6 +28,7 @@ class FileWriter final : public IFileWriter {
     void setPermissionBits(unsigned mode);
 
   private:
+    explicit FileWriter(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
 

@@ -85,6 +85,16 @@ Prompt PromptTexts::replaceFolder(const std::string& sourcePath) {
                               itemName(sourcePath)));
 }
 
+Prompt PromptTexts::replaceHoldsSource(const std::string& sourcePath,
+                                       const std::string& destinationPath) {
+    // Same kind as a folder that can not be replaced: the same dialog and answers.
+    return cautionPrompt(PromptKind::ReplaceFolder,
+                         fill(fill("“%@” can not replace “%@”, because it is inside it. Nothing "
+                                   "was replaced. Click continue to skip.",
+                                   itemName(sourcePath)),
+                              itemName(destinationPath)));
+}
+
 Prompt PromptTexts::intoItself(const std::string& sourcePath) {
     Prompt p = cautionPrompt(PromptKind::IntoItself,
                              fill("You can’t paste “%@” at this location because you can’t paste "

@@ -16,6 +16,9 @@ class PromptTexts {
     static Prompt readError(const std::string& sourcePath);
     static Prompt replaceFile(const std::string& sourcePath);
     static Prompt replaceFolder(const std::string& sourcePath);
+    // A Replace that would remove the folder holding the item being copied.
+    static Prompt replaceHoldsSource(const std::string& sourcePath,
+                                     const std::string& destinationPath);
     static Prompt intoItself(const std::string& sourcePath);
     static Prompt quit();
 

@@ -1,14 +1,19 @@
 #include "engine/TransferDriver.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <boost/filesystem.hpp>
 #include <vector>
 
 #include "engine/CopyHandler.h"
+#include "engine/FolderHandle.h"
 #include "engine/ItemPlacement.h"
 #include "engine/PromptTexts.h"
+#include "engine/TreeRemoval.h"
 #include "engine/TreeTally.h"
 #include "engine/UniqueTargetPath.h"
 
@@ -52,6 +57,22 @@ std::string TransferDriver::targetName() const {
     return fs::path(path).filename().string();
 }
 
+void TransferDriver::markStart() {
+    // A change stamps a file with the coarse clock, or a finer one where the kernel gives
+    // fine stamps: changes before this moment are earlier than it on either clock, and once
+    // the coarse clock has passed it, every later change is stamped after it.
+    ::clock_gettime(CLOCK_REALTIME, &start_);
+    for (timespec coarse{};;) {
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
+        if (coarse.tv_sec > start_.tv_sec ||
+            (coarse.tv_sec == start_.tv_sec && coarse.tv_nsec > start_.tv_nsec)) {
+            break;
+        }
+        timespec pause{0, 500000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
 void TransferDriver::countSources() {
     const auto sources = job_.srcList();
     for (const auto& source : sources) {
@@ -85,14 +106,19 @@ void TransferDriver::countTree(const std::string& root) {
 void TransferDriver::placeSources() {
     const fs::path target(target_);
     const auto sources = job_.srcList();
+    sourceIds_.assign(sources.size(), {0, 0});
     for (std::size_t i = 0; i < sources.size() && !job_.cancelled(); ++i) {
         job_.setCurrentSource(i);
         const fs::path source(itemPath(sources[i]));
         if (source.filename() == "." || source.filename() == "..") {
             job_.log("Not copied, it names no item of its own: " + sources[i]);
-            job_.report().add(sources[i], NotTransferredReason::Other, "names no item of its own");
-            job_.markNotTransferred();
+            job_.markNotTransferred(sources[i], NotTransferredReason::Other,
+                                    "names no item of its own");
             continue;
+        }
+        struct stat st {};
+        if (::lstat(source.c_str(), &st) == 0) {
+            sourceIds_[i] = {st.st_dev, st.st_ino};
         }
         fs::path destination = target / source.filename();
         try {
@@ -101,7 +127,7 @@ void TransferDriver::placeSources() {
             }
         } catch (const fs::filesystem_error& e) {
             job_.log("Can not find a free name for " + destination.string() + ": " + e.what());
-            job_.markNotTransferred();
+            job_.markNotTransferred(source.string(), NotTransferredReason::Other, e.what());
             continue;
         }
         error_code ec;
@@ -172,36 +198,54 @@ void TransferDriver::resolveConflicts() {
 void TransferDriver::recordStopped(std::size_t from) {
     for (std::size_t i = from; i < conflicts_.size(); ++i) {
         job_.setCurrentSource(conflicts_[i].sourceIndex);
-        job_.markNotTransferred();
-        job_.report().add(conflicts_[i].source, NotTransferredReason::Stopped);
+        job_.markNotTransferred(conflicts_[i].source, NotTransferredReason::Stopped);
     }
 }
 
-void TransferDriver::removeSources() {
-    // The copies reach the disk before the originals go, so a crash in between loses
-    // neither.
-    const int targetFd = ::open(target_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (targetFd < 0 || ::syncfs(targetFd) != 0) {
-        job_.log("Can not flush the copies in " + target_ + ", the sources were kept");
-        if (targetFd >= 0) {
-            ::close(targetFd);
-        }
-        return;
+bool TransferDriver::flushTarget() {
+    const FolderHandle target = FolderHandle::open(target_);
+    if (!target.valid() || ::syncfs(target.fd()) != 0) {
+        job_.log("Can not flush the copies in " + target_ + ": " + std::strerror(errno));
+        return false;
     }
-    ::close(targetFd);
+    return true;
+}
 
+void TransferDriver::removeSources() {
     const auto sources = job_.srcList();
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const std::string source = itemPath(sources[i]);
         if (!job_.sourceFullyTransferred(i)) {
             job_.log("Kept " + source + ": not all of it was copied");
+            job_.report().add(source, NotTransferredReason::KeptByMove, "not all of it was copied");
             continue;
         }
-        error_code ec;
-        fs::remove_all(source, ec);
-        if (ec) {
-            job_.log("Can not remove " + source + ": " + ec.message());
+        // The folder that holds the source is opened afresh, but the source in it must be
+        // the one copied: a folder above swapped for a link leads elsewhere.
+        const fs::path path(source);
+        const std::string parent = path.parent_path().string();
+        const FolderHandle folder = FolderHandle::open(parent.empty() ? "." : parent);
+        const std::string name = path.filename().string();
+        struct stat st {};
+        if (!folder.valid() ||
+            ::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            i >= sourceIds_.size() ||
+            sourceIds_[i] != std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino)) {
+            job_.log("Kept " + source + ": it is not the item that was copied");
+            job_.report().add(source, NotTransferredReason::KeptByMove, "not the item copied");
+            continue;
         }
+        removeTreeAt(
+            folder.fd(), name, source, &start_, [this](const std::string& kept, int error) {
+                if (error == 0) {
+                    job_.log("Kept " + kept + ": it changed after the move began");
+                    job_.report().add(kept, NotTransferredReason::KeptByMove,
+                                      "changed after the move began");
+                } else {
+                    job_.log("Can not remove " + kept + ": " + std::strerror(error));
+                    job_.report().add(kept, NotTransferredReason::KeptByMove, std::strerror(error));
+                }
+            });
     }
 }
 

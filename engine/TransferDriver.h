@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DeferredConflict.h"
 
@@ -22,10 +25,15 @@ class TransferDriver {
     // The name the job goes by: the target's last path component, "/" for the root.
     std::string targetName() const;
 
+    // Notes when the job began: a source whose status changes later is not removed by a
+    // Move. Waits for the file system's clock to tick, so no earlier change shares it.
+    void markStart();
     void countSources();
     void placeSources();
     bool hasConflicts() const { return !conflicts_.empty(); }
     void resolveConflicts();
+    // Writes the target's file system to the disk. False when that failed.
+    bool flushTarget();
     void removeSources();
     // Conflicts from index from on that a stop left unsettled go into the job's report.
     void recordStopped(std::size_t from = 0);
@@ -36,6 +44,9 @@ class TransferDriver {
     CopyHandler& job_;
     std::string target_;
     DeferredConflictList conflicts_;
+    timespec start_{};
+    // Each source as placement found it (device, inode): a Move removes nothing else.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sourceIds_;
 };
 
 }  // namespace ferrymark
