@@ -205,6 +205,13 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
                  NotTransferredReason::LinkCycle);
         return PlaceResult::PassedOver;
     }
+    // A source folder that can not be listed makes no empty copy.
+    FolderListing listing(source);
+    if (listing.error()) {
+        passOver(job, failure, source, reasonForError(listing.error().value(), true),
+                 listing.error().message());
+        return PlaceResult::PassedOver;
+    }
     // A folder's name is taken by mkdir itself: one that exists is never entered. Only the
     // owner may enter it until it is complete and has the source's bits.
     while (::mkdirat(parent.fd(), name.c_str(), 0700) != 0) {
@@ -230,7 +237,6 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
     // The folder being filled is never entered as a source: a source that holds the target
     // would reach it and copy into itself without end.
     FolderScope filling(job, folder.path());
-    FolderListing listing(source);
     FolderListing::Entry entry;
     while (listing.next(entry)) {
         const std::string from = source + "/" + entry.name;

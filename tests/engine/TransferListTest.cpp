@@ -112,7 +112,7 @@ TEST(TransferListTest, WhatWasPassedOverIsListedWithItsReason) {
                  ::unlink(t.path("src/b").c_str());
              }
          },
-         {Reason::Vanished},
+         {Reason::Vanished, Reason::SpecialFile},
          {"src/b"}},
         {"a disk out of inodes",
          "size=4m,nr_inodes=16",
