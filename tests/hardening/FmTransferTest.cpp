@@ -104,6 +104,20 @@ TEST(FmTransferTest, ExitStatusAndErrorStreamTellWhatWasLeftOut) {
          {},
          {"src/a", "src/b", "dst/b"},
          {}},
+        {"skipped with apply to all: each item is listed",
+         [](const Scratch& s) {
+             for (const char* name : {"a", "b", "c"}) {
+                 s.write(std::string("src/") + name, "new");
+                 s.write(std::string("dst/") + name, "old");
+             }
+         },
+         {"--answer", "file-conflict=4,dontask", "@src/a", "@src/b", "@src/c", "@dst"},
+         3,
+         {"fm-transfer: 3 not transferred:", "@src/a: skipped at a name conflict",
+          "@src/c: skipped at a name conflict"},
+         {"stopped"},
+         {},
+         {}},
         {"a source given with a trailing slash names the folder, not the target",
          [](const Scratch& s) {
              s.write("src/a", "a");
