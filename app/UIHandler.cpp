@@ -6,6 +6,7 @@
 #include "app/LocalPath.h"
 #include "app/TransferThreads.h"
 #include "engine/CopyHandler.h"
+#include "engine/FolderIdentity.h"
 #include "engine/PromptTexts.h"
 
 namespace ferrymark {
@@ -32,7 +33,9 @@ std::vector<std::string> elements(const std::string& path) {
 
 }  // namespace
 
-bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std::string& target) {
+namespace {
+
+bool liesInByPath(const std::string& source, const std::string& target) {
     if (target.size() < source.size() || target.compare(0, source.size(), source) != 0) {
         return false;
     }
@@ -42,6 +45,14 @@ bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std:
         return false;
     }
     return s.back() == t[s.size() - 1];
+}
+
+}  // namespace
+
+bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std::string& target) {
+    // The path's words, and what the folders are: a target reached through a link into
+    // the source is inside it all the same.
+    return liesInByPath(source, target) || FolderIdentity::liesWithin(target, source);
 }
 
 bool UIHandler::performPaste(bool move, PasteContext& context) {

@@ -5,11 +5,16 @@
 # not at all). Tools take turns round by round; old destinations are moved aside rather
 # than deleted, as deleting a million files just before a run slows that run down.
 # Usage: bench/million_bench.sh [WORKDIR] [ROUNDS]   (fm-transfer from build/tools)
+# FM_BASE=/path/to/another/fm-transfer adds that build to the rotation (fm-base) and prints
+# fm-transfer/fm-base; TREES="t100k" runs the smaller tree only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/fm-million-bench}
 rounds=${2:-2}
 fm=${FM_TRANSFER:-$here/build/tools/fm-transfer}
+base=${FM_BASE:-}
+trees=${TREES:-t100k t1m}
+tools="fm-transfer cp${base:+ fm-base}"
 mkdir -p "$work"
 
 # 1000 files a folder, folders in groups of 100; every other file is empty, the rest hold
@@ -39,6 +44,7 @@ run_tool() {  # tool tree dest: timed, the figures go to $work/time.txt
     local timed=(/usr/bin/time -v -o "$work/time.txt")
     case $1 in
         fm-transfer) "${timed[@]}" "$fm" "$work/$2" "$3" >/dev/null ;;
+        fm-base) "${timed[@]}" "$base" "$work/$2" "$3" >/dev/null ;;
         cp) "${timed[@]}" cp -r "$work/$2" "$3/" ;;
     esac
 }
@@ -51,15 +57,15 @@ seconds() {  # h:mm:ss or m:ss.ss
     echo "$1" | awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }'
 }
 
-make_tree t100k 100000
-make_tree t1m 1000000
+case " $trees " in *" t100k "*) make_tree t100k 100000 ;; esac
+case " $trees " in *" t1m "*) make_tree t1m 1000000 ;; esac
 sync
 aside="$work/aside"
 mkdir -p "$aside"
 declare -A best_time=() peak_rss=()
-for tree in t100k t1m; do
+for tree in $trees; do
     for round in $(seq "$rounds"); do
-        for tool in fm-transfer cp; do
+        for tool in $tools; do
             dest="$work/dest-$tool"
             [ -d "$dest" ] && mv "$dest" "$aside/$tool-$tree-$round-$RANDOM"
             mkdir -p "$dest"
@@ -88,17 +94,22 @@ done
 
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 echo
-printf '%-24s %12s %12s\n' "" "100,000" "1,000,000"
-for tool in fm-transfer cp; do
-    printf '%-24s %10.2f s %10.2f s\n' "$tool best wall" "${best_time[t100k/$tool]}" "${best_time[t1m/$tool]}"
-    printf '%-24s %8d KiB %8d KiB\n' "$tool peak RSS" "${peak_rss[t100k/$tool]}" "${peak_rss[t1m/$tool]}"
-done
-for tree in t100k t1m; do
+for tree in $trees; do
+    for tool in $tools; do
+        printf '%-5s %-11s best wall %8.2f s  peak RSS %8d KiB\n' "$tree" "$tool" \
+            "${best_time[$tree/$tool]}" "${peak_rss[$tree/$tool]}"
+    done
     echo "$tree: fm-transfer/cp time $(ratio "${best_time[$tree/fm-transfer]}" "${best_time[$tree/cp]}")," \
         "peak RSS $(ratio "${peak_rss[$tree/fm-transfer]}" "${peak_rss[$tree/cp]}")"
+    if [ -n "$base" ]; then
+        echo "$tree: fm-transfer/fm-base time $(ratio "${best_time[$tree/fm-transfer]}" "${best_time[$tree/fm-base]}")," \
+            "peak RSS $(ratio "${peak_rss[$tree/fm-transfer]}" "${peak_rss[$tree/fm-base]}")"
+    fi
 done
-for tool in fm-transfer cp; do
-    echo "$tool 1,000,000 over 100,000: time $(ratio "${best_time[t1m/$tool]}" "${best_time[t100k/$tool]}")" \
-        "(linear: 10), peak RSS $(ratio "${peak_rss[t1m/$tool]}" "${peak_rss[t100k/$tool]}") (flat: 1)"
-done
+if [ "$trees" = "t100k t1m" ]; then
+    for tool in $tools; do
+        echo "$tool 1,000,000 over 100,000: time $(ratio "${best_time[t1m/$tool]}" "${best_time[t100k/$tool]}")" \
+            "(linear: 10), peak RSS $(ratio "${peak_rss[t1m/$tool]}" "${peak_rss[t100k/$tool]}") (flat: 1)"
+    done
+fi
 echo "old destinations are in $aside; remove it when done"

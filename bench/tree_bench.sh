@@ -4,11 +4,16 @@
 # destinations are moved aside rather than deleted between runs, so every tool works under
 # the same conditions (creating many files right after deleting many is much slower here).
 # Usage: bench/tree_bench.sh [WORKDIR] [ROUNDS]   (fm-transfer from build/tools)
+# FM_BASE=/path/to/another/fm-transfer adds that build to the rotation (fm-base) and prints
+# fm-transfer/fm-base; TREES="small" runs one tree only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/fm-tree-bench}
 rounds=${2:-3}
 fm=${FM_TRANSFER:-$here/build/tools/fm-transfer}
+base=${FM_BASE:-}
+trees=${TREES:-small mixed}
+tools="fm-transfer cp rsync${base:+ fm-base}"
 mkdir -p "$work"
 
 make_small() {
@@ -52,20 +57,21 @@ PY
 run_tool() {  # tool tree dest
     case $1 in
         fm-transfer) "$fm" "$work/$2" "$3" >/dev/null ;;
+        fm-base) "$base" "$work/$2" "$3" >/dev/null ;;
         cp) cp -r "$work/$2" "$3/" ;;
         rsync) rsync -a "$work/$2" "$3/" ;;
     esac
 }
 
-make_small
-make_mixed
+case " $trees " in *" small "*) make_small ;; esac
+case " $trees " in *" mixed "*) make_mixed ;; esac
 sync
 aside="$work/aside"
 mkdir -p "$aside"
-for tree in small mixed; do
+for tree in $trees; do
     declare -A best=()
     for round in $(seq "$rounds"); do
-        for tool in fm-transfer cp rsync; do
+        for tool in $tools; do
             dest="$work/dest-$tool"
             [ -d "$dest" ] && mv "$dest" "$aside/$tool-$tree-$round-$RANDOM"
             mkdir -p "$dest"
@@ -85,6 +91,10 @@ for tree in small mixed; do
     printf '%s best: fm-transfer %.3f s, cp -r %.3f s, rsync -a %.3f s; fm-transfer/cp %.3f, fm-transfer/rsync %.3f\n' \
         "$tree" "${best[fm-transfer]}" "${best[cp]}" "${best[rsync]}" \
         "$(echo "${best[fm-transfer]} / ${best[cp]}" | bc -l)" "$(echo "${best[fm-transfer]} / ${best[rsync]}" | bc -l)"
+    if [ -n "$base" ]; then
+        printf '%s best: fm-base %.3f s; fm-transfer/fm-base %.3f\n' "$tree" "${best[fm-base]}" \
+            "$(echo "${best[fm-transfer]} / ${best[fm-base]}" | bc -l)"
+    fi
     unset best
 done
 echo "old destinations are in $aside; remove it when done"

@@ -70,6 +70,8 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     if (!cancelled() && driver.hasConflicts()) {
         host_.activateApplication();
         driver.resolveConflicts();
+    } else if (cancelled()) {
+        driver.recordStopped();
     }
     // The copies reach the disk before the job says it is done, and before a Move
     // removes the originals: a crash right after loses neither.

@@ -12,6 +12,8 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "engine/CopyHandler.h"
+#include "engine/DataSegments.h"
+#include "engine/FileMetadata.h"
 #include "engine/FileReader.h"
 #include "engine/FileWriter.h"
 #include "engine/PromptTexts.h"
@@ -44,6 +46,20 @@ void removePartial(IFileWriter& writer, const std::string& destination, CopyHand
     if (ec) {
         job.log("Can not remove the partial file " + destination + ": " + ec.message());
     }
+}
+
+// The copy's length and the source's metadata, once every byte is written. 0, or the
+// error that left the copy incomplete.
+int finishFile(int sourceFd, const struct stat& status, int destinationFd, DataSegments& segments,
+               const std::string& destination, CopyHandler& job) {
+    if (!segments.finish()) {
+        return errno;
+    }
+    const std::string problems = FileMetadata::copyToFile(sourceFd, status, destinationFd);
+    if (!problems.empty()) {
+        job.log("Copied " + destination + " without all its attributes: " + problems);
+    }
+    return 0;
 }
 
 bool sameContentStatus(const struct stat& a, const struct stat& b) {
@@ -136,6 +152,10 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         return ChunkCopyResult::Cancelled;
     };
     for (;;) {
+        if (written && written->segments) {
+            // A hole counts as done: progress still reaches the file's size.
+            job.setDataProcessed(job.dataProcessed() + written->segments->skipHole());
+        }
         const ssize_t count = reader.read(buffer, sizeof buffer);
         if (count == 0) {
             release();
@@ -242,10 +262,15 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
     bool cancelled = false;
     const int fd = createTemporary(folder, temporary, source, job, cancelled);
     if (fd < 0) {
-        return cancelled ? PlaceResult::Cancelled : PlaceResult::PassedOver;
+        if (cancelled) {
+            job.markNotTransferred(source, NotTransferredReason::Stopped);
+            return PlaceResult::Cancelled;
+        }
+        return PlaceResult::PassedOver;
     }
     FileWriter writer = FileWriter::adopt(fd);
-    const WrittenFile written{fd, folder.fd(), temporary};
+    DataSegments segments(reader.descriptor(), fd, before.st_size, before.st_blocks);
+    const WrittenFile written{fd, folder.fd(), temporary, &segments};
     const std::int64_t processedBefore = job.dataProcessed();
     switch (copyChunks(reader, writer, source, folder.path() + "/" + temporary, job, &written)) {
         case ChunkCopyResult::Complete:
@@ -257,7 +282,13 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
             job.markNotTransferred(source, NotTransferredReason::Stopped);
             return PlaceResult::Cancelled;
     }
-    writer.setPermissionBits(reader.permissionBits());
+    if (const int error = finishFile(reader.descriptor(), before, fd, segments,
+                                     folder.path() + "/" + name, job)) {
+        job.log("Can not set the length of the copy of " + source + ": " + std::strerror(error));
+        removePartial(writer, folder.path() + "/" + temporary, job, &written);
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return PlaceResult::PassedOver;
+    }
     writer.close();
 
     struct stat after {};

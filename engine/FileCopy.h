@@ -11,6 +11,7 @@
 namespace ferrymark {
 
 class CopyHandler;
+class DataSegments;
 
 inline constexpr std::size_t kChunkSize = 4096;
 
@@ -57,6 +58,8 @@ struct WrittenFile {
     int descriptor = -1;
     int folderFd = -1;
     std::string name;
+    // Holes of a sparse source, skipped instead of read; none for a plain file.
+    DataSegments* segments = nullptr;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

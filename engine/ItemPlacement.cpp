@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <boost/filesystem.hpp>
 #include <cerrno>
 #include <cstring>
 
-#include <boost/filesystem.hpp>
-
 #include "engine/CopyHandler.h"
 #include "engine/FileCopy.h"
+#include "engine/FileMetadata.h"
 #include "engine/FolderHandle.h"
 #include "engine/FolderListing.h"
 #include "engine/PathPresence.h"
@@ -161,6 +161,24 @@ void accountSkippedTree(const std::string& source, CopyHandler& job) {
         false);
 }
 
+// The source folder's bits, access lists and times for its finished copy.
+void finishFolder(const std::string& source, const FolderHandle& copy, CopyHandler& job) {
+    const int from = ::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat status {};
+    std::string problems;
+    if (from < 0 || ::fstat(from, &status) != 0) {
+        problems = std::strerror(errno);
+    } else {
+        problems = FileMetadata::copyToFolder(from, status, copy.fd());
+    }
+    if (!problems.empty()) {
+        job.log("Copied " + copy.path() + " without all its attributes: " + problems);
+    }
+    if (from >= 0) {
+        ::close(from);
+    }
+}
+
 // With claim, a name that exists is NameTaken; without, it is passed over.
 PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
                          const std::string& name, CopyHandler& job, DeferredConflictList* conflicts,
@@ -194,14 +212,16 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
                  listing.error().message());
         return PlaceResult::PassedOver;
     }
-    // A folder's name is taken by mkdir itself: one that exists is never entered.
-    while (::mkdirat(parent.fd(), name.c_str(), 0777) != 0) {
+    // A folder's name is taken by mkdir itself: one that exists is never entered. Only the
+    // owner may enter it until it is complete and has the source's bits.
+    while (::mkdirat(parent.fd(), name.c_str(), 0700) != 0) {
         const int error = errno;
         if (error == EEXIST && claim) {
             return PlaceResult::NameTaken;
         }
         if (error == ENOSPC || error == EDQUOT) {
             if (!job.askToContinue(PromptTexts::diskFull())) {
+                job.markNotTransferred(source, NotTransferredReason::Stopped);
                 return PlaceResult::Cancelled;
             }
             continue;
@@ -214,6 +234,9 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         passOver(job, failure, source, reasonForError(errno, false), std::strerror(errno));
         return PlaceResult::PassedOver;
     }
+    // The folder being filled is never entered as a source: a source that holds the target
+    // would reach it and copy into itself without end.
+    FolderScope filling(job, folder.path());
     FolderListing::Entry entry;
     while (listing.next(entry)) {
         const std::string from = source + "/" + entry.name;
@@ -226,6 +249,8 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
             isFolder ? copyTreeInto(from, folder, entry.name, job, conflicts, true)
                      : writeFileInto(from, folder, entry.name, FinalName::New, job);
         if (result == PlaceResult::Cancelled) {
+            // A stopped copy gets its bits all the same.
+            finishFolder(source, folder, job);
             return result;
         }
         if (result == PlaceResult::NameTaken) {
@@ -236,6 +261,8 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         passOver(job, failure, source, reasonForError(listing.error().value(), true),
                  listing.error().message());
     }
+    // After the contents, whose writing moved the folder's times.
+    finishFolder(source, folder, job);
     return PlaceResult::Placed;
 }
 

@@ -23,14 +23,6 @@ using boost::system::error_code;
 namespace ferrymark {
 namespace {
 
-// "/a/b/" names the item "b", not ".".
-std::string withoutTrailingSeparators(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
 bool sameItem(const fs::path& a, const fs::path& b) {
     if (a.compare(b) == 0) {
         return true;
@@ -42,11 +34,23 @@ bool sameItem(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
+std::string TransferDriver::itemPath(std::string path) {
+    for (;;) {
+        if (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        } else if (path.size() > 2 && path.ends_with("/.")) {
+            path.resize(path.size() - 2);
+        } else {
+            return path;
+        }
+    }
+}
+
 TransferDriver::TransferDriver(CopyHandler& job, std::string target)
     : job_(job), target_(std::move(target)) {}
 
 std::string TransferDriver::targetName() const {
-    std::string path = withoutTrailingSeparators(target_);
+    std::string path = itemPath(target_);
     if (path == "/") {
         return path;
     }
@@ -105,7 +109,13 @@ void TransferDriver::placeSources() {
     sourceIds_.assign(sources.size(), {0, 0});
     for (std::size_t i = 0; i < sources.size() && !job_.cancelled(); ++i) {
         job_.setCurrentSource(i);
-        const fs::path source(withoutTrailingSeparators(sources[i]));
+        const fs::path source(itemPath(sources[i]));
+        if (source.filename() == "." || source.filename() == "..") {
+            job_.log("Not copied, it names no item of its own: " + sources[i]);
+            job_.markNotTransferred(sources[i], NotTransferredReason::Other,
+                                    "names no item of its own");
+            continue;
+        }
         struct stat st {};
         if (::lstat(source.c_str(), &st) == 0) {
             sourceIds_[i] = {st.st_dev, st.st_ino};
@@ -156,6 +166,14 @@ void TransferDriver::resolveConflicts() {
             });
         }
 
+        if (answer == Policy::Stop) {
+            // Stop ends the transfer here: nothing more is copied, and a Move removes
+            // nothing.
+            job_.setCancelled(true);
+            recordStopped(i);
+            return;
+        }
+
         auto place = [&] {
             if (isDirectory) {
                 placeDirectory(source, destination, conflicts_, job_);
@@ -171,8 +189,16 @@ void TransferDriver::resolveConflicts() {
             setPolicy(Policy::Ask);
         }
         if (job_.cancelled()) {
+            recordStopped(i + 1);
             return;
         }
+    }
+}
+
+void TransferDriver::recordStopped(std::size_t from) {
+    for (std::size_t i = from; i < conflicts_.size(); ++i) {
+        job_.setCurrentSource(conflicts_[i].sourceIndex);
+        job_.markNotTransferred(conflicts_[i].source, NotTransferredReason::Stopped);
     }
 }
 
@@ -188,7 +214,7 @@ bool TransferDriver::flushTarget() {
 void TransferDriver::removeSources() {
     const auto sources = job_.srcList();
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        const std::string source = withoutTrailingSeparators(sources[i]);
+        const std::string source = itemPath(sources[i]);
         if (!job_.sourceFullyTransferred(i)) {
             job_.log("Kept " + source + ": not all of it was copied");
             job_.report().add(source, NotTransferredReason::KeptByMove, "not all of it was copied");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -17,6 +18,10 @@ class TransferDriver {
   public:
     TransferDriver(CopyHandler& job, std::string target);
 
+    // A source path without trailing separators and "." elements: "/a/b/" and "/a/b/."
+    // name the item "b", not "." (a destination named "." is the target itself).
+    static std::string itemPath(std::string path);
+
     // The name the job goes by: the target's last path component, "/" for the root.
     std::string targetName() const;
 
@@ -30,6 +35,8 @@ class TransferDriver {
     // Writes the target's file system to the disk. False when that failed.
     bool flushTarget();
     void removeSources();
+    // Conflicts from index from on that a stop left unsettled go into the job's report.
+    void recordStopped(std::size_t from = 0);
 
   private:
     void countTree(const std::string& root);

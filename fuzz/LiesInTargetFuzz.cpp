@@ -1,8 +1,13 @@
 // UIHandler::sourcePathLiesInTargetPath against a reference built from path components:
 // the target lies in the source when the source is a literal prefix of it and the
-// source's components are the first components of the target.
+// source's components are the first components of the target, or when the target's
+// resolved path has the source's resolved path as its first components (paths that
+// exist, such as "/" and "..").
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,12 +44,9 @@ std::vector<std::string_view> components(std::string_view path) {
     return out;
 }
 
-bool reference(std::string_view source, std::string_view target) {
-    if (!target.starts_with(source)) {
-        return false;
-    }
-    const auto s = components(source);
-    const auto t = components(target);
+bool componentsLead(std::string_view lead, std::string_view path) {
+    const auto s = components(lead);
+    const auto t = components(path);
     if (s.empty() || t.size() < s.size()) {
         return false;
     }
@@ -54,6 +56,30 @@ bool reference(std::string_view source, std::string_view target) {
         }
     }
     return true;
+}
+
+// Folders that exist, by their paths with every link and "." or ".." resolved.
+char* resolvedFolder(const std::string& path) {
+    struct stat st {};
+    if (path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode)) {
+        return nullptr;
+    }
+    return ::realpath(path.c_str(), nullptr);
+}
+
+bool resolvedInside(const std::string& source, const std::string& target) {
+    char* s = resolvedFolder(source);
+    char* t = resolvedFolder(target);
+    const bool inside = s && t && componentsLead(s, t);
+    std::free(s);
+    std::free(t);
+    return inside;
+}
+
+bool reference(std::string_view source, std::string_view target) {
+    return resolvedInside(std::string(source), std::string(target)) ||
+           (target.starts_with(source) && componentsLead(source, target));
 }
 
 void check(const std::string& source, const std::string& target) {
@@ -101,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a path below the source is not in it",
                     escaped(source) + " / " + escaped(other));
         }
-        if (named && !source.ends_with('/') && !other.empty() && other[0] != '/') {
+        if (named && !source.ends_with('/') && !other.empty() && other[0] != '/' &&
+            !resolvedInside(source, source + other)) {
             require(!UIHandler::sourcePathLiesInTargetPath(source, source + other),
                     "a sibling sharing the name's start counts as inside",
                     escaped(source) + " + " + escaped(other));

@@ -1,5 +1,7 @@
 // fm-transfer: runs one copy or move without a display, answering prompts from the
-// command line. Prints every prompt, answer and log line, then the job's four counters.
+// command line. Prints every prompt, answer and log line, then the job's four counters, and
+// on the error stream what was not transferred.
+#include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
@@ -15,7 +17,10 @@
 #include <vector>
 #include "engine/InFlightRecord.h"
 
+#include "FerrymarkVersion.h"
 #include "engine/CopyHandler.h"
+#include "engine/FolderIdentity.h"
+#include "engine/TransferDriver.h"
 #include "tools/HeadlessHost.h"
 
 namespace fs = boost::filesystem;
@@ -25,10 +30,23 @@ namespace {
 
 const char* const kUsage =
     "usage: fm-transfer [--move] [--answer KIND=CODE[,dontask]]... SOURCE... TARGET\n"
+    "       fm-transfer --help | --version\n"
+    "Copies (or with --move, moves) each SOURCE into the folder TARGET.\n"
     "  KIND: file-conflict, folder-conflict, destination, disk-full, read-error,\n"
     "        replace-file, replace-folder\n"
     "  CODE: 1 keep both (new name), 2 stop, 3 replace, 4 skip, 5 merge; 0 continue\n"
-    "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n";
+    "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n"
+    "Standard output: each prompt, answer and log line, then the four counters.\n"
+    "Standard error: \"stopped\" when the transfer was stopped, and each item not\n"
+    "transferred, one a line: PATH: REASON[: DETAIL] (control characters and backslashes\n"
+    "in PATH written as \\xHH), then \"and N more\" when the list was cut short.\n"
+    "Ctrl+C or SIGTERM stops the transfer; no partial file stays behind.\n"
+    "Exit status: 0 everything transferred, 1 stopped, 2 bad usage or an unusable\n"
+    "source or target, 3 finished with items not transferred.\n";
+
+constexpr int kExitStopped = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNotAll = 3;
 
 std::optional<PromptKind> kindNamed(const std::string& name) {
     for (auto kind : {PromptKind::FileConflict, PromptKind::FolderConflict, PromptKind::Destination,
@@ -66,25 +84,75 @@ bool parseAnswer(const std::string& text, HeadlessHost& host) {
     return true;
 }
 
-// Whether folder lies in or is item, compared element by element on absolute paths.
+// Whether folder lies in or is item: by path elements, or by identity, for a folder
+// reached through a link into item.
 bool liesIn(const fs::path& folder, const fs::path& item) {
     auto f = folder.begin();
-    for (auto i = item.begin(); i != item.end(); ++i, ++f) {
-        if (f == folder.end() || *f != *i) {
-            return false;
+    bool prefix = true;
+    for (auto i = item.begin(); prefix && i != item.end(); ++i, ++f) {
+        prefix = f != folder.end() && *f == *i;
+    }
+    return prefix || FolderIdentity::liesWithin(folder.string(), item.string());
+}
+
+// An absolute path that names the item itself: "src/" and "src/." name "src", not ".".
+std::string itemPath(const std::string& given) {
+    return TransferDriver::itemPath(fs::absolute(given).lexically_normal().string());
+}
+
+// One line per item: names may hold any byte but "/" and NUL.
+std::string printable(const std::string& path) {
+    std::string out;
+    for (const unsigned char c : path) {
+        if (c < 0x20 || c == 0x7f || c == '\\') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
         }
     }
-    return true;
+    return out;
+}
+
+void printReport(const TransferReport& report, bool stopped) {
+    if (stopped) {
+        std::cerr << "fm-transfer: stopped\n";
+    }
+    if (report.empty()) {
+        return;
+    }
+    std::cerr << "fm-transfer: " << report.total() << " not transferred:\n";
+    for (const auto& item : report.entries()) {
+        std::cerr << printable(item.path) << ": " << TransferReport::reasonText(item.reason)
+                  << (item.detail.empty() ? "" : ": " + item.detail) << "\n";
+    }
+    if (report.omitted() > 0) {
+        std::cerr << "and " << report.omitted() << " more\n";
+    }
 }
 
 int fail(const std::string& message) {
     std::cerr << "fm-transfer: " << message << "\n";
-    return 2;
+    return kExitUsage;
+}
+
+// Ctrl+C and SIGTERM are taken by one thread, which stops the job. The mask is set before
+// any thread starts, so no other thread can take them and die of them.
+sigset_t blockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);  // wakes the watcher when the job has ended
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const sigset_t signals = blockStopSignals();
     ferrymark::InFlightRecord::cleanUpLeftovers();
     HeadlessHost host;
     std::mutex outputLock;
@@ -106,6 +174,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
+        } else if (arg == "--version") {
+            std::cout << "fm-transfer " << FERRYMARK_VERSION << "\n";
+            return 0;
         } else if (arg == "--") {
             paths.insert(paths.end(), argv + i + 1, argv + argc);
             break;
@@ -117,9 +188,9 @@ int main(int argc, char** argv) {
     }
     if (paths.size() < 2) {
         std::cerr << kUsage;
-        return 2;
+        return kExitUsage;
     }
-    const std::string target = fs::absolute(paths.back()).lexically_normal().string();
+    const std::string target = itemPath(paths.back());
     paths.pop_back();
     boost::system::error_code ec;
     if (!fs::is_directory(target, ec)) {
@@ -129,10 +200,7 @@ int main(int argc, char** argv) {
                        : "the target is not a folder: " + target);
     }
     for (auto& source : paths) {
-        source = fs::absolute(source).lexically_normal().string();
-        while (source.size() > 1 && source.back() == '/') {
-            source.pop_back();
-        }
+        source = itemPath(source);
         if (liesIn(target, source)) {
             return fail("can not copy " + source + " into itself");
         }
@@ -149,17 +217,15 @@ int main(int argc, char** argv) {
         return fail("can not create the job");
     }
 
-    // Ctrl+C stops the job cleanly, so no partial file stays behind.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::atomic<bool> finished{false};
     std::thread signalWatcher([&] {
-        const timespec poll{0, 100'000'000};
-        while (!finished.load()) {
-            if (sigtimedwait(&signals, nullptr, &poll) > 0) {
+        for (;;) {
+            int signal = 0;
+            sigwait(&signals, &signal);
+            if (finished.load()) {
+                return;
+            }
+            if (signal == SIGINT || signal == SIGTERM) {
                 host.post([&] { job->cancelTask(); });
             }
         }
@@ -168,11 +234,17 @@ int main(int argc, char** argv) {
     std::thread worker([&] { move ? job->moveFilesTo(target) : job->copyFilesTo(target); });
     worker.join();
     finished = true;
+    pthread_kill(signalWatcher.native_handle(), SIGUSR1);
     signalWatcher.join();
 
     print("totalItems: " + std::to_string(job->totalItems()));
     print("remainingItems: " + std::to_string(job->remainingItems()));
     print("totalData: " + std::to_string(job->totalData()));
     print("dataProcessed: " + std::to_string(job->dataProcessed()));
-    return job->cancelled() ? 1 : 0;
+    std::cout.flush();
+    printReport(job->report(), job->cancelled());
+    if (job->cancelled()) {
+        return kExitStopped;
+    }
+    return job->report().empty() ? 0 : kExitNotAll;
 }

@@ -31,6 +31,26 @@ TEST(IntoItselfTest, TargetIsTheSourceOrBelowIt) {
     }
 }
 
+TEST(IntoItselfTest, ATargetReachedThroughALinkIntoTheSourceIsInside) {
+    test::TestTree tree;
+    tree.mkdir("src/sub");
+    tree.symlink("link", tree.path("src"));
+    struct Case {
+        std::string source;
+        std::string target;
+        bool inside;
+    };
+    const Case cases[] = {
+        {tree.path("src"), tree.path("link/sub"), true},
+        {tree.path("link"), tree.path("src/sub"), true},
+        {tree.path("src/sub"), tree.path("link"), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UIHandler::sourcePathLiesInTargetPath(c.source, c.target), c.inside)
+            << c.source << " in " << c.target;
+    }
+}
+
 class FakeBridge final : public IFileManagerBridge {
   public:
     bool isFileManagerFrontmost() override { return frontmost; }

@@ -116,7 +116,7 @@ TEST_F(TransferJobTest, DontAskSettlesLaterConflictsOfItsKindInThisJobOnly) {
                         tree.path("src/f3")};
     transfer.host.setPromptHandler([](const Prompt& p) {
         return p.kind == PromptKind::FileConflict ? PromptAnswer{Policy::Replace, true}
-                                                  : PromptAnswer{Policy::Stop, false};
+                                                  : PromptAnswer{Policy::Skip, false};
     });
     transfer.run(sources, tree.path("dst"));
     ASSERT_EQ(transfer.host.prompts().size(), 2u);
@@ -124,7 +124,7 @@ TEST_F(TransferJobTest, DontAskSettlesLaterConflictsOfItsKindInThisJobOnly) {
     EXPECT_EQ(transfer.host.prompts()[1].kind, PromptKind::FolderConflict);
     EXPECT_EQ(tree.read("dst/f3"), "new");
     EXPECT_EQ(tree.read("dst/d/a"), "old");
-    EXPECT_FALSE(transfer.job->cancelled());  // Stop at a conflict is no cancel
+    EXPECT_FALSE(transfer.job->cancelled());
 
     test::TransferRun second;
     second.run(sources, tree.path("dst"));

@@ -1,0 +1,117 @@
+#include "engine/FileMetadata.h"
+
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace ferrymark {
+namespace {
+
+// The access and default lists as the kernel keeps them.
+constexpr const char* kAccessList = "system.posix_acl_access";
+constexpr const char* kDefaultList = "system.posix_acl_default";
+
+// Its layout: a 4-byte version, then 8-byte entries of tag, permissions and id.
+constexpr std::size_t kHeaderSize = 4;
+constexpr std::size_t kEntrySize = 8;
+constexpr std::uint16_t kTagGroupObject = 0x04;
+constexpr std::uint16_t kTagMask = 0x10;
+
+std::uint16_t le16(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+}
+
+// The list named, empty when the file has none. False when it can not be read.
+bool readList(int fd, const char* name, std::vector<char>& list) {
+    list.resize(256);
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd, name, list.data(), list.size());
+        if (size >= 0) {
+            list.resize(static_cast<std::size_t>(size));
+            return true;
+        }
+        if (errno == ENODATA || errno == ENOTSUP) {
+            list.clear();
+            return true;
+        }
+        if (errno != ERANGE) {
+            return false;
+        }
+        const ssize_t needed = ::fgetxattr(fd, name, nullptr, 0);
+        if (needed < 0) {
+            return false;
+        }
+        list.resize(static_cast<std::size_t>(needed) + 64);
+    }
+}
+
+void note(std::string& problems, const std::string& what) {
+    problems += (problems.empty() ? "" : "; ") + what + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+mode_t FileMetadata::bitsWithoutList(mode_t mode, const char* list, std::size_t size) {
+    if (size < kHeaderSize) {
+        return mode;
+    }
+    mode_t group = 07;
+    for (std::size_t at = kHeaderSize; at + kEntrySize <= size; at += kEntrySize) {
+        const std::uint16_t tag = le16(list + at);
+        if (tag == kTagGroupObject || tag == kTagMask) {
+            group &= le16(list + at + 2) & 07;
+        }
+    }
+    return (mode & ~static_cast<mode_t>(070)) | (group << 3);
+}
+
+std::string FileMetadata::copyToFile(int sourceFd, const struct stat& source, int destinationFd) {
+    return copy(sourceFd, source, destinationFd, false);
+}
+
+std::string FileMetadata::copyToFolder(int sourceFd, const struct stat& source, int destinationFd) {
+    return copy(sourceFd, source, destinationFd, true);
+}
+
+std::string FileMetadata::copy(int sourceFd, const struct stat& source, int destinationFd,
+                               bool folder) {
+    std::string problems;
+    mode_t bits = keptBits(source.st_mode);
+    std::vector<char> list;
+    if (!readList(sourceFd, kAccessList, list)) {
+        // Unknown grants: keep the owner's bits only rather than guess wider ones.
+        note(problems, "access list not read");
+        bits &= 0700;
+    }
+    // The bits first: writing the list afterwards sets the same group bits from its mask.
+    if (::fchmod(destinationFd, bits) != 0) {
+        note(problems, "permissions not set");
+    }
+    if (!list.empty() &&
+        ::fsetxattr(destinationFd, kAccessList, list.data(), list.size(), 0) != 0) {
+        note(problems, "access list not kept");
+        ::fchmod(destinationFd, bitsWithoutList(bits, list.data(), list.size()));
+    }
+    if (folder) {
+        std::vector<char> defaults;
+        if (!readList(sourceFd, kDefaultList, defaults)) {
+            note(problems, "default access list not read");
+        } else if (!defaults.empty() && ::fsetxattr(destinationFd, kDefaultList, defaults.data(),
+                                                    defaults.size(), 0) != 0) {
+            note(problems, "default access list not kept");
+        }
+    }
+    // Last: every change above touches the change time only, but writing contents moved
+    // the modification time.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::futimens(destinationFd, times) != 0) {
+        note(problems, "times not set");
+    }
+    return problems;
+}
+
+}  // namespace ferrymark
