@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include "FakeBridge.h"
+#include "FakeNotifier.h"
 #include "ModalScript.h"
 #include "TestTree.h"
 #include "UiWait.h"
@@ -23,6 +25,8 @@
 namespace ferrymark {
 namespace {
 
+using testing::FakeBridge;
+using testing::FakeNotifier;
 using testing::ModalScript;
 using testing::UiWait;
 
@@ -39,14 +43,6 @@ void answerAgreement(bool agree, int* shown) {
     poll->start(10);
 }
 
-class FakeBridge final : public IFileManagerBridge {
-  public:
-    bool isFileManagerFrontmost() override { return true; }
-    InsertionLocation insertionLocation() override { return InsertionLocation::at(target); }
-    bool activateFileManager() override { return true; }
-    std::string target;
-};
-
 class AppDelegateTest : public ::testing::Test {
   protected:
     AppEnvironment environment() {
@@ -62,6 +58,7 @@ class AppDelegateTest : public ::testing::Test {
             return true;
         };
         env.registerHotKeys = false;
+        env.notifier = &notifier;
         return env;
     }
     // Starts the delegate as the application does and lets its queued launch run.
@@ -83,6 +80,7 @@ class AppDelegateTest : public ::testing::Test {
     test::TestTree tree;
     QtJobHost host;
     FakeBridge bridge;
+    FakeNotifier notifier;
     CopiedFiles copied;
     std::vector<QString> opened;
 };
