@@ -16,6 +16,7 @@
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
+#include "app/TransferNotices.h"
 #include "app/IFileManagerBridge.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
@@ -196,6 +197,10 @@ TEST_F(QuitDuringTransferTest, YesStopsEveryTransferAndLeavesNoPartialFile) {
     EXPECT_EQ(delegate->transfers().running(), 0);
     EXPECT_FALSE(tree.exists("target/big.bin"));
     EXPECT_TRUE(tree.exists("big.bin"));
+    // The user stopped them by quitting: no notification, no list of what was left.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(notifier.posted.empty());
+    EXPECT_TRUE(delegate->notices().windows().isEmpty());
 }
 
 }  // namespace
