@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include "FakeBridge.h"
+#include "StandInNotificationServer.h"
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AppDelegate.h"
@@ -188,6 +189,63 @@ TEST_F(NotificationsX11Test, AStoppedPasteIsNotifiedAndItsActionOpensTheList) {
     // The partial copy went with the stop; the source stays.
     EXPECT_FALSE(tree.exists("target/big.bin"));
     EXPECT_TRUE(tree.exists("big.bin"));
+}
+
+// What goes over the bus, against a stand-in server: the arguments of a message, paths
+// kept whole for a server that reads markup, and only our own messages' signals heard.
+TEST(DesktopNotificationsTest, MessagesAndSignalsOnTheBus) {
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        GTEST_SKIP() << "needs a private session bus: run through tests/run-x11.sh";
+    }
+    const QString body = QStringLiteral("/src/a <b> & c");
+    struct Case {
+        const char* name;
+        QStringList capabilities;
+        QString bodySent;
+        bool actions;
+    };
+    const Case cases[] = {
+        {"plain text server", {"body", "actions"}, body, true},
+        {"markup server", {"body", "body-markup", "actions"}, "/src/a &lt;b&gt; &amp; c", true},
+        {"server without actions", {"body"}, body, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::StandInNotificationServer server(c.capabilities);
+        ASSERT_TRUE(server.registered()) << "another notification server owns the name";
+        DesktopNotifications notifications;
+        ASSERT_TRUE(notifications.serverPresent());
+        EXPECT_EQ(notifications.supportsActions(), c.actions);
+        const QStringList actions = {"default", "Show", "details", "Show"};
+        const quint32 ours = notifications.post("Summary", body, actions, true);
+        const quint32 quiet = notifications.post("Done", QString());
+        ASSERT_NE(ours, 0u);
+        ASSERT_EQ(server.received().size(), 2u);
+        const auto sent = server.received()[0];
+        EXPECT_EQ(sent.appName, "Ferrymark");
+        EXPECT_EQ(sent.icon, "ferrymark");
+        EXPECT_EQ(sent.summary, "Summary");
+        EXPECT_EQ(sent.body, c.bodySent);
+        EXPECT_EQ(sent.actions, actions);
+        EXPECT_EQ(sent.hints.value("desktop-entry").toString(), "ferrymark");
+        EXPECT_EQ(sent.timeout, 0);  // stays up until the user has seen it
+        EXPECT_EQ(server.received()[1].timeout, -1);
+
+        std::vector<std::pair<quint32, QString>> heard;
+        std::vector<quint32> closed;
+        QObject::connect(&notifications, &INotifier::actionInvoked,
+                         [&](quint32 id, const QString& key) { heard.emplace_back(id, key); });
+        QObject::connect(&notifications, &INotifier::closed,
+                         [&](quint32 id) { closed.push_back(id); });
+        server.sendActionInvoked(ours + 100, "default");  // another program's message
+        server.sendClosed(ours + 100);
+        server.sendActionInvoked(ours, "details");
+        server.sendClosed(quiet);
+        ASSERT_TRUE(UiWait::until([&] { return !heard.empty() && !closed.empty(); }));
+        settle(200);  // anything else that was coming
+        EXPECT_EQ(heard, (std::vector<std::pair<quint32, QString>>{{ours, "details"}}));
+        EXPECT_EQ(closed, (std::vector<quint32>{quiet}));
+    }
 }
 
 }  // namespace
