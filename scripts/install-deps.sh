@@ -11,7 +11,8 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11
     rsync util-linux bc locales fonts-dejavu-core xfonts-base
-    nautilus thunar xfconf trayer xclip imagemagick dunst
+    nautilus thunar xfconf trayer xclip imagemagick
+    dunst
 )
 
 sudo_cmd=()

@@ -171,12 +171,9 @@ TEST_F(PasteCommandTest, TheEndedJobIsHandedOnAsACopy) {
         const char* name;
         bool move;
         PromptAnswer conflict;
-        std::int64_t transferred;
     };
-    for (const Case& c : {Case{"copy, conflict skipped", false, {Policy::Skip, false}, 1},
-                          Case{"move, conflict skipped", true, {Policy::Skip, false}, 1},
-                          // Stop at a conflict passes over that one item; the job goes on.
-                          Case{"copy, Stop at the conflict", false, {kAnswerStop, false}, 1}}) {
+    for (const Case& c : {Case{"copy, conflict skipped", false, {Policy::Skip, false}},
+                          Case{"move, conflict skipped", true, {Policy::Skip, false}}}) {
         SCOPED_TRACE(c.name);
         test::TestTree t;
         t.write("target/same", "old");
@@ -193,7 +190,7 @@ TEST_F(PasteCommandTest, TheEndedJobIsHandedOnAsACopy) {
         EXPECT_EQ(o.targetName, "target");
         EXPECT_EQ(o.move, c.move);
         EXPECT_FALSE(o.stopped);
-        EXPECT_EQ(o.transferred, c.transferred);
+        EXPECT_EQ(o.transferred, 1);  // "other"; the skipped file is not counted
         EXPECT_EQ(t.read("target/same"), "old");
     }
 }
