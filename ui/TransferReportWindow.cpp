@@ -20,6 +20,8 @@ TransferReportWindow::TransferReportWindow(const TransferOutcome& outcome, QWidg
       copy_(new QPushButton(tr("Copy"), this)),
       close_(new QPushButton(tr("Close"), this)) {
     setObjectName(QStringLiteral("TransferReportWindow"));
+    // Tells it apart from the prompts on the desktop, which are dialogs of ours too.
+    setWindowRole(QStringLiteral("ferrymark-report"));
     setWindowTitle(OutcomeTexts::incompleteTitle(outcome));
     setAttribute(Qt::WA_DeleteOnClose);
     summary_->setWordWrap(true);
