@@ -12,7 +12,10 @@ const QString TransferNotices::kDetailsAction = QStringLiteral("details");
 TransferNotices::TransferNotices(INotifier& notifier, QObject* parent)
     : QObject(parent), notifier_(notifier) {
     connect(&notifier_, &INotifier::actionInvoked, this, &TransferNotices::onActionInvoked);
-    connect(&notifier_, &INotifier::closed, this, [this](quint32 id) { waiting_.erase(id); });
+    connect(&notifier_, &INotifier::closed, this, [this](quint32 id) {
+        waiting_.erase(id);
+        std::erase(order_, id);
+    });
 }
 
 TransferNotices::~TransferNotices() {
@@ -40,7 +43,12 @@ void TransferNotices::jobEnded(const TransferOutcome& outcome) {
         showList(outcome);
         return;
     }
-    waiting_.emplace(id, outcome);
+    waiting_.insert_or_assign(id, outcome);
+    order_.push_back(id);
+    while (order_.size() > kKeptLists) {
+        waiting_.erase(order_.front());
+        order_.pop_front();
+    }
 }
 
 void TransferNotices::onActionInvoked(quint32 id, const QString& key) {

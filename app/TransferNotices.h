@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <chrono>
+#include <deque>
 #include <map>
 
 #include "ui/TransferOutcome.h"
@@ -22,6 +23,9 @@ class TransferNotices : public QObject {
   public:
     // A clean job at least this long is worth a word: the user has likely looked away.
     static constexpr std::chrono::seconds kLongJob{5};
+    // Lists kept for notifications still up. Some servers never say a notification went;
+    // past this many the oldest list is let go.
+    static constexpr std::size_t kKeptLists = 32;
     // Keys of the incomplete job's notification actions; both open the list.
     static const QString kDefaultAction;
     static const QString kDetailsAction;
@@ -43,6 +47,7 @@ class TransferNotices : public QObject {
     INotifier& notifier_;
     // Incomplete jobs whose notification is still up, by its id.
     std::map<quint32, TransferOutcome> waiting_;
+    std::deque<quint32> order_;  // ids as posted, oldest first
     QList<QPointer<TransferReportWindow>> windows_;
 };
 

@@ -137,5 +137,16 @@ TEST_F(TransferNoticesTest, OnlyTheListActionOfALiveNotificationOpensTheList) {
     EXPECT_EQ(notices.windows().size(), 1);
 }
 
+// A server that never says its notifications went must not make us keep every list.
+TEST_F(TransferNoticesTest, OnlyTheNewestListsAreKeptForTheirNotifications) {
+    for (std::size_t i = 0; i < TransferNotices::kKeptLists + 1; ++i) {
+        notices.jobEnded(OutcomeSamples::leftOut());
+    }
+    notifier.invoke(notifier.posted.front().id, "details");
+    EXPECT_TRUE(notices.windows().isEmpty());
+    notifier.invoke(notifier.posted[1].id, "details");
+    EXPECT_EQ(notices.windows().size(), 1);
+}
+
 }  // namespace
 }  // namespace ferrymark
