@@ -16,9 +16,11 @@
 #include "app/AppIcon.h"
 #include "app/AutostartEntry.h"
 #include "app/ClipboardReader.h"
+#include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
 #include "app/IFileManagerBridge.h"
 #include "app/StatusMenu.h"
+#include "app/TransferNotices.h"
 #include "app/UserDefaults.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
@@ -60,14 +62,20 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     if (!env_.readClipboard) {
         env_.readClipboard = [] { return ClipboardReader::fromClipboard(); };
     }
+    if (!env_.notifier) {
+        ownNotifier_ = std::make_unique<DesktopNotifications>();
+        env_.notifier = ownNotifier_.get();
+    }
+    notices_ = std::make_unique<TransferNotices>(*env_.notifier);
     static NoFileManager noFileManager;
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
-    paste_ = std::make_unique<PasteContext>(PasteContext{
-        bridge, *env_.host, threads_, env_.readClipboard,
-        [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
-        [] { return QApplication::activeWindow() != nullptr; },
-        [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
-        [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); }});
+    paste_ = std::make_unique<PasteContext>(
+        PasteContext{bridge, *env_.host, threads_, env_.readClipboard,
+                     [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
+                     [] { return QApplication::activeWindow() != nullptr; },
+                     [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
+                     [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
+                     [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); }});
 }
 
 AppDelegate::~AppDelegate() {
@@ -165,6 +173,7 @@ bool AppDelegate::applicationShouldTerminate() {
     if (PromptPresenter::ask(PromptTexts::quit(), true).code != kAnswerStop) {
         return false;
     }
+    quitting_ = true;
     for (const auto& job : windowMenu_->jobs()) {
         job->cancelTask();
     }
@@ -233,6 +242,18 @@ void AppDelegate::addWindowToMenu(const std::shared_ptr<CopyHandler>& job) {
 
 void AppDelegate::removeWindowFromMenu(const std::shared_ptr<CopyHandler>& job) {
     env_.host->runOnUiThread([&] { windowMenu_->remove(job.get()); });
+}
+
+void AppDelegate::transferEnded(TransferOutcome outcome) {
+    // Queued: the worker does not wait for the notification server.
+    QMetaObject::invokeMethod(
+        this,
+        [this, outcome = std::move(outcome)] {
+            if (!quitting_) {
+                notices_->jobEnded(outcome);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QMenu* AppDelegate::statusBarMenu() const {

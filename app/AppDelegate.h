@@ -19,7 +19,9 @@ namespace ferrymark {
 class CopyHandler;
 class IFileManagerBridge;
 class IJobHost;
+class INotifier;
 class StatusMenu;
+class TransferNotices;
 class UserDefaults;
 class WindowMenu;
 
@@ -34,6 +36,7 @@ struct AppEnvironment {
     std::function<bool(const QString& path)> openDocument;  // empty: the default viewer
     bool registerHotKeys = true;
     bool showTrayIcon = true;
+    INotifier* notifier = nullptr;  // null: the desktop's notification server
     // How long a quit waits for stopped transfers to remove their partial files.
     std::chrono::milliseconds quitGrace{5000};
 };
@@ -56,12 +59,15 @@ class AppDelegate : public QObject {
     // Any thread; carried out on the UI thread before returning.
     void addWindowToMenu(const std::shared_ptr<CopyHandler>& job);
     void removeWindowFromMenu(const std::shared_ptr<CopyHandler>& job);
+    // Any thread: a job has ended; the user hears of it on the UI thread.
+    void transferEnded(TransferOutcome outcome);
 
     QMenu* statusBarMenu() const;
     QAction* windowMenuItem() const;
     QMenu* windowMenu() const;
     QSystemTrayIcon* statusBarMItem() const { return statusBarMItem_.get(); }
     TransferThreads& transfers() { return threads_; }
+    TransferNotices& notices() { return *notices_; }
 
   public slots:
     void doPaste(QObject* sender);
@@ -85,9 +91,13 @@ class AppDelegate : public QObject {
     std::unique_ptr<StatusMenu> statusMenu_;
     std::unique_ptr<WindowMenu> windowMenu_;
     std::unique_ptr<QSystemTrayIcon> statusBarMItem_;
+    std::unique_ptr<INotifier> ownNotifier_;
+    std::unique_ptr<TransferNotices> notices_;
     TransferThreads threads_;
     std::unique_ptr<PasteContext> paste_;
     bool terminated_ = false;
+    // Once the user has chosen to quit and stop every transfer, their ends are no news.
+    bool quitting_ = false;
     bool hotKeysRegistered_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "app/UIHandler.h"
 
+#include <chrono>
 #include <vector>
 
 #include "app/IFileManagerBridge.h"
@@ -105,13 +106,22 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
     context.threads.start([job, target, move, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);
+        const auto began = std::chrono::steady_clock::now();
         move ? job->moveFilesTo(target) : job->copyFilesTo(target);
+        // Copied now: the job goes with this work item, before the user may ask.
+        TransferOutcome outcome =
+            TransferOutcome::of(*job, move,
+                                std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - began));
         context.host.runOnUiThread([&] {
             if (context.isApplicationActive()) {
                 context.bridge.activateFileManager();
             }
         });
         context.removeWindowFromMenu(job);
+        if (context.jobEnded) {
+            context.jobEnded(std::move(outcome));
+        }
     });
     return true;
 }

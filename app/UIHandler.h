@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/CopiedFiles.h"
+#include "ui/TransferOutcome.h"
 
 namespace ferrymark {
 
@@ -29,6 +30,9 @@ struct PasteContext {
     // Called from the job's worker: list the job in the window menu, and take it off.
     std::function<void(const std::shared_ptr<CopyHandler>&)> addWindowToMenu;
     std::function<void(const std::shared_ptr<CopyHandler>&)> removeWindowFromMenu;
+    // Called from the job's worker once it has ended, with a copy of how it went; the
+    // receiver hands it to the UI thread. May be empty.
+    std::function<void(TransferOutcome)> jobEnded;
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager

@@ -12,11 +12,14 @@
 #include <QSettings>
 #include <QTimer>
 
+#include "FakeBridge.h"
+#include "FakeNotifier.h"
 #include "ModalScript.h"
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
 #include "app/IFileManagerBridge.h"
+#include "app/TransferNotices.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "ui/AlertWindowController.h"
@@ -25,6 +28,8 @@
 namespace ferrymark {
 namespace {
 
+using testing::FakeBridge;
+using testing::FakeNotifier;
 using testing::ModalScript;
 using testing::UiWait;
 
@@ -41,14 +46,6 @@ void answerAgreement(bool agree, int* shown) {
     poll->start(10);
 }
 
-class FakeBridge final : public IFileManagerBridge {
-  public:
-    bool isFileManagerFrontmost() override { return true; }
-    InsertionLocation insertionLocation() override { return InsertionLocation::at(target); }
-    bool activateFileManager() override { return true; }
-    std::string target;
-};
-
 class AppDelegateTest : public ::testing::Test {
   protected:
     AppEnvironment environment() {
@@ -64,6 +61,7 @@ class AppDelegateTest : public ::testing::Test {
             return true;
         };
         env.registerHotKeys = false;
+        env.notifier = &notifier;
         return env;
     }
     // Starts the delegate as the application does and lets its queued launch run.
@@ -85,6 +83,7 @@ class AppDelegateTest : public ::testing::Test {
     test::TestTree tree;
     QtJobHost host;
     FakeBridge bridge;
+    FakeNotifier notifier;
     CopiedFiles copied;
     std::vector<QString> opened;
 };
@@ -202,6 +201,10 @@ TEST_F(QuitDuringTransferTest, YesStopsEveryTransferAndLeavesNoPartialFile) {
     EXPECT_EQ(delegate->transfers().running(), 0);
     EXPECT_TRUE(std::filesystem::is_empty(tree.path("target")));
     EXPECT_TRUE(tree.exists("big.bin"));
+    // The user stopped them by quitting: no notification, no list of what was left.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(notifier.posted.empty());
+    EXPECT_TRUE(delegate->notices().windows().isEmpty());
 }
 
 }  // namespace

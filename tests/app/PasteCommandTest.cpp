@@ -77,7 +77,12 @@ class PasteCommandTest : public ::testing::Test {
                   },
                   [] { return true; },
                   [this](const std::shared_ptr<CopyHandler>& job) { note("add", job); },
-                  [this](const std::shared_ptr<CopyHandler>& job) { note("remove", job); }} {
+                  [this](const std::shared_ptr<CopyHandler>& job) { note("remove", job); },
+                  [this](TransferOutcome outcome) {
+                      std::lock_guard guard(lock);
+                      events.push_back("ended");
+                      outcomes.push_back(std::move(outcome));
+                  }} {
         bridge.location = InsertionLocation::at(tree.mkdir("target"));
     }
 
@@ -106,6 +111,7 @@ class PasteCommandTest : public ::testing::Test {
     std::vector<PromptAnswer> answers;
     std::mutex lock;
     std::vector<std::string> events;
+    std::vector<TransferOutcome> outcomes;
     PasteContext context;
 };
 
@@ -133,7 +139,7 @@ TEST_F(PasteCommandTest, CopiesIntoTheFileManagersFolderAndListsTheJobMeanwhile)
     EXPECT_TRUE(paste());
     EXPECT_EQ(tree.read("target/a"), "a");
     EXPECT_EQ(tree.read("target/d/b"), "b");
-    EXPECT_EQ(events, (std::vector<std::string>{"add target 2", "remove target 2"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"add target 2", "remove target 2", "ended"}));
     EXPECT_GE(bridge.activations, 1);  // the focus goes back to the file manager
     EXPECT_TRUE(tree.exists("src/a"));
 }
@@ -177,6 +183,36 @@ TEST_F(PasteCommandTest, EverythingLeftOutStartsNothing) {
     EXPECT_FALSE(paste());
     EXPECT_EQ(prompts.size(), 1u);
     EXPECT_TRUE(events.empty());
+}
+
+// How the job went is copied out on its worker, once it has ended and left the menu.
+TEST_F(PasteCommandTest, TheEndedJobIsHandedOnAsACopy) {
+    struct Case {
+        const char* name;
+        bool move;
+        PromptAnswer conflict;
+    };
+    for (const Case& c : {Case{"copy, conflict skipped", false, {Policy::Skip, false}},
+                          Case{"move, conflict skipped", true, {Policy::Skip, false}}}) {
+        SCOPED_TRACE(c.name);
+        test::TestTree t;
+        t.write("target/same", "old");
+        bridge.location = InsertionLocation::at(t.path("target"));
+        copied.paths = {t.write("src/same", "new"), t.write("src/other", "o")};
+        answers.clear();
+        events.clear();
+        outcomes.clear();
+        host.addAnswer(PromptKind::FileConflict, c.conflict);
+        ASSERT_TRUE(paste(c.move));
+        ASSERT_EQ(outcomes.size(), 1u);
+        EXPECT_EQ(events.back(), "ended");
+        const TransferOutcome& o = outcomes[0];
+        EXPECT_EQ(o.targetName, "target");
+        EXPECT_EQ(o.move, c.move);
+        EXPECT_FALSE(o.stopped);
+        EXPECT_EQ(o.transferred, 1);  // "other"; the skipped file is not counted
+        EXPECT_EQ(t.read("target/same"), "old");
+    }
 }
 
 }  // namespace

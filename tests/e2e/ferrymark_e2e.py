@@ -40,6 +40,8 @@ AWKWARD = {
 # corner (resources/CutCopyWindow.ui and AlertWindow.ui with the default style).
 PROGRESS_STOP = (59, 27)
 PROGRESS_PAUSE = (147, 27)
+# The window role of the list of what a transfer did not transfer.
+REPORT_ROLE = "ferrymark-report"
 
 
 class Failure(Exception):
@@ -157,11 +159,12 @@ def listing(folder):
 # ---------------------------------------------------------------- the desktop
 
 class Window:
-    def __init__(self, wid, wm_class, title, types):
+    def __init__(self, wid, wm_class, title, types, role=""):
         self.id = wid
         self.wm_class = wm_class
         self.title = title
         self.types = types
+        self.role = role
 
     @property
     def is_dialog(self):
@@ -345,12 +348,14 @@ class Desktop:
 
     def window(self, wid):
         out = self.x("xprop", "-id", str(wid), "WM_CLASS", "_NET_WM_WINDOW_TYPE",
-                     check=False).stdout.decode(errors="replace")
+                     "WM_WINDOW_ROLE", check=False).stdout.decode(errors="replace")
         classes = re.findall(r'"([^"]*)"', out.split("\n")[0]) if "WM_CLASS" in out else []
         types = re.findall(r"_NET_WM_WINDOW_TYPE_\w+", out)
+        role = re.search(r'WM_WINDOW_ROLE\(STRING\) = "([^"]*)"', out)
         title = self.x("xdotool", "getwindowname", str(wid),
                        check=False).stdout.decode(errors="replace").rstrip("\n")
-        return Window(wid, classes[1] if len(classes) > 1 else "", title, types)
+        return Window(wid, classes[1] if len(classes) > 1 else "", title, types,
+                      role.group(1) if role else "")
 
     def windows(self, wm_class=None):
         result = []
@@ -409,7 +414,11 @@ class Desktop:
     # -- Ferrymark's windows
 
     def ferrymark_windows(self):
-        return self.windows("Ferrymark")
+        """Progress windows and prompts; not the lists of what a transfer left out."""
+        return [w for w in self.windows("Ferrymark") if w.role != REPORT_ROLE]
+
+    def report_windows(self):
+        return [w for w in self.windows("Ferrymark") if w.role == REPORT_ROLE]
 
     def progress_window(self):
         return next((w for w in self.ferrymark_windows() if not w.is_dialog), None)
@@ -847,6 +856,11 @@ def scenario_pause_stop(d):
     d.click_from_corner(progress.id, PROGRESS_STOP)
     d.wait_log("End copy to", 1, timeout=60)
     d.wait_gone(progress.id, "the progress window to close after Stop")
+    # No notification server runs here: the list of what was not transferred comes up.
+    report = wait_for(lambda: next(iter(d.report_windows()), None), 30,
+                      "the list of what the stopped transfer left")
+    if not report.title.endswith("stopped"):
+        raise Failure(f"the list window is titled {report.title!r}")
     d.screenshot("stopped")
     if listing(dest):
         raise Failure(f"Stop left {listing(dest)} behind")
