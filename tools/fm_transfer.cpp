@@ -13,13 +13,12 @@
 #include <optional>
 #include <string>
 #include <thread>
-
 #include <vector>
-#include "engine/InFlightRecord.h"
 
 #include "FerrymarkVersion.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderIdentity.h"
+#include "engine/InFlightRecord.h"
 #include "engine/TransferDriver.h"
 #include "tools/HeadlessHost.h"
 
