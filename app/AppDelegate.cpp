@@ -17,12 +17,12 @@
 #include "app/AutostartEntry.h"
 #include "app/ClipboardReader.h"
 #include "app/GlobalEventHandler.h"
-#include "app/IFileManagerBridge.h"
 #include "app/StatusMenu.h"
 #include "app/UserDefaults.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "platform/IFileManagerBridge.h"
 #include "ui/PromptPresenter.h"
 
 // The resources live in a static library: they must be pulled in by name.

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "app/IFileManagerBridge.h"
-#include "app/LocalPath.h"
 #include "app/TransferThreads.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "platform/IFileManagerBridge.h"
+#include "platform/LocalPath.h"
 
 namespace ferrymark {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/SignalRelay.h"
-#include "app/X11FileManagerBridge.h"
+#include "platform/x11/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
 
 int main(int argc, char** argv) {

@@ -14,9 +14,9 @@
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
-#include "app/IFileManagerBridge.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
+#include "platform/IFileManagerBridge.h"
 #include "ui/AlertWindowController.h"
 #include "ui/QtJobHost.h"
 

@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "TestTree.h"
-#include "app/IFileManagerBridge.h"
 #include "app/TransferThreads.h"
 #include "app/UIHandler.h"
 #include "engine/CopyHandler.h"
+#include "platform/IFileManagerBridge.h"
 #include "tools/HeadlessHost.h"
 
 namespace ferrymark {

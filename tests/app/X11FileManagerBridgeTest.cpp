@@ -1,4 +1,4 @@
-#include "app/X11FileManagerBridge.h"
+#include "platform/x11/X11FileManagerBridge.h"
 
 #include <gtest/gtest.h>
 
