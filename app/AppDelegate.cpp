@@ -6,11 +6,13 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <utility>
 
 #include "app/AgreementWindow.h"
 #include "app/AppIcon.h"
@@ -22,6 +24,7 @@
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "platform/FolderArgument.h"
 #include "platform/IFileManagerBridge.h"
 #include "ui/PromptPresenter.h"
 
@@ -67,7 +70,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
         [] { return QApplication::activeWindow() != nullptr; },
         [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
-        [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); }});
+        [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
+        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); }});
 }
 
 AppDelegate::~AppDelegate() {
@@ -133,6 +137,66 @@ void AppDelegate::doApplicationLaunch() {
         }
         hotKeysRegistered_ = true;
     }
+    launched_ = true;
+    for (const auto& [move, folder] : std::exchange(pendingCommands_, {})) {
+        runCommand(move, folder);
+    }
+}
+
+void AppDelegate::runCommand(bool move, const QString& folder) {
+    if (!launched_) {
+        pendingCommands_.emplace_back(move, folder);
+        return;
+    }
+    if (folder.isEmpty()) {
+        UIHandler::performPaste(move, *paste_);
+        return;
+    }
+    const FolderArgument::LocalPathOf localPathOf =
+        env_.localPathOf ? env_.localPathOf
+                         : FolderArgument::LocalPathOf(FolderArgument::gioLocalPath);
+    UIHandler::performPasteInto(
+        move, FolderArgument::resolve(QFile::encodeName(folder).toStdString(), localPathOf),
+        *paste_);
+}
+
+void AppDelegate::tellRefusal(PasteRefusal why, const std::string& detail) {
+    const QString title = tr("Nothing was pasted");
+    QString text;
+    switch (why) {
+        case PasteRefusal::NoFileManagerInFront:
+            text =
+                tr("No file-manager window is in front. Click into the folder's window first, "
+                   "or choose \"Paste Here with Ferrymark\" in the file manager's own menu.");
+            break;
+        case PasteRefusal::NoLocation:
+            text = tr("The file manager in front did not tell Ferrymark its folder (%1). Choose "
+                      "\"Paste Here with Ferrymark\" in its own menu; \"Add to File Managers\" in "
+                      "Ferrymark's tray menu puts it there.")
+                       .arg(QString::fromStdString(detail));
+            break;
+        case PasteRefusal::NotAFolder:
+            text = tr("Ferrymark pastes only into a folder on a local disk, or one the desktop "
+                      "makes reachable as one: %1.")
+                       .arg(QString::fromStdString(detail));
+            break;
+        case PasteRefusal::NoCopiedFiles:
+            text = tr("The clipboard holds no copied files. Copy them in the file manager first.");
+            break;
+    }
+    if (env_.showMessage) {
+        env_.showMessage(title, text);
+        return;
+    }
+    if (statusBarMItem_ && statusBarMItem_->isVisible() && QSystemTrayIcon::supportsMessages() &&
+        QSystemTrayIcon::isSystemTrayAvailable()) {
+        statusBarMItem_->showMessage(title, text, QSystemTrayIcon::Warning);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void AppDelegate::addAppAsLoginItem() {

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/CopiedFiles.h"
 #include "app/TransferThreads.h"
@@ -32,6 +35,11 @@ struct AppEnvironment {
     QString autostartFolder;  // empty: the user's XDG autostart folder
     QString aboutDocument;    // empty: About-Ferrymark.pdf beside the program or installed
     std::function<bool(const QString& path)> openDocument;  // empty: the default viewer
+    // Shows why a command did nothing; empty: a tray balloon, or a small message window
+    // when there is no tray.
+    std::function<void(const QString& title, const QString& text)> showMessage;
+    // The local path of a remote folder URI; empty: asked of GIO.
+    std::function<std::optional<std::string>(const std::string& uri)> localPathOf;
     bool registerHotKeys = true;
     bool showTrayIcon = true;
     // How long a quit waits for stopped transfers to remove their partial files.
@@ -63,6 +71,11 @@ class AppDelegate : public QObject {
     QSystemTrayIcon* statusBarMItem() const { return statusBarMItem_.get(); }
     TransferThreads& transfers() { return threads_; }
 
+    // Paste or Move from the command line or a file manager's entry: into folder (a path
+    // or URI), or with none into the folder of the file-manager window in front. Held
+    // until start-up has finished.
+    void runCommand(bool move, const QString& folder);
+
   public slots:
     void doPaste(QObject* sender);
     void doMove(QObject* sender);
@@ -79,6 +92,7 @@ class AppDelegate : public QObject {
     void addAppAsLoginItem();
     QString aboutDocumentPath() const;
     void waitForTransfers();
+    void tellRefusal(PasteRefusal why, const std::string& detail);
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
@@ -89,6 +103,8 @@ class AppDelegate : public QObject {
     std::unique_ptr<PasteContext> paste_;
     bool terminated_ = false;
     bool hotKeysRegistered_ = false;
+    bool launched_ = false;
+    std::vector<std::pair<bool, QString>> pendingCommands_;
 };
 
 }  // namespace ferrymark

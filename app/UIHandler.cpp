@@ -44,22 +44,45 @@ bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std:
     return s.back() == t[s.size() - 1];
 }
 
+namespace {
+
+void refuse(PasteContext& context, bool move, PasteRefusal why, const std::string& detail) {
+    context.host.log(std::string(move ? "Move" : "Paste") + ": " + detail);
+    if (context.refuse) {
+        context.refuse(why, detail);
+    }
+}
+
+}  // namespace
+
 bool UIHandler::performPaste(bool move, PasteContext& context) {
-    const char* command = move ? "Move" : "Paste";
     if (!context.bridge.isFileManagerFrontmost()) {
-        context.host.log(std::string(command) + ": no file manager window is in front");
+        refuse(context, move, PasteRefusal::NoFileManagerInFront,
+               "no file manager window is in front");
         return false;
     }
     const InsertionLocation location = context.bridge.insertionLocation();
     if (!location.path) {
-        context.host.log(std::string(command) + ": " + location.whyNot);
+        refuse(context, move, PasteRefusal::NoLocation, location.whyNot);
         return false;
     }
-    const std::string target = *location.path;
+    return pasteInto(move, *location.path, true, context);
+}
 
+bool UIHandler::performPasteInto(bool move, const InsertionLocation& folder,
+                                 PasteContext& context) {
+    if (!folder.path) {
+        refuse(context, move, PasteRefusal::NotAFolder, folder.whyNot);
+        return false;
+    }
+    return pasteInto(move, *folder.path, false, context);
+}
+
+bool UIHandler::pasteInto(bool move, const std::string& target, bool fromWindow,
+                          PasteContext& context) {
     const CopiedFiles copied = context.readClipboard();
     if (copied.paths.empty()) {
-        context.host.log(std::string(command) + ": no copied files on the clipboard");
+        refuse(context, move, PasteRefusal::NoCopiedFiles, "no copied files on the clipboard");
         return false;
     }
 
@@ -76,7 +99,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
         context.host.activateApplication();
         const PromptAnswer answer = context.ask(PromptTexts::intoItself(source));
         dontAsk = answer.dontAsk;
-        if (context.isApplicationActive()) {
+        if (fromWindow && context.isApplicationActive()) {
             context.bridge.activateFileManager();
         }
         if (answer.code == kAnswerStop) {
@@ -91,12 +114,12 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
     if (!job) {
         return false;
     }
-    context.threads.start([job, target, move, &context] {
+    context.threads.start([job, target, move, fromWindow, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);
         move ? job->moveFilesTo(target) : job->copyFilesTo(target);
         context.host.runOnUiThread([&] {
-            if (context.isApplicationActive()) {
+            if (fromWindow && context.isApplicationActive()) {
                 context.bridge.activateFileManager();
             }
         });

@@ -12,6 +12,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11
     rsync util-linux bc locales fonts-dejavu-core xfonts-base
     nautilus thunar xfconf trayer xclip imagemagick
+    nemo caja dolphin pcmanfm-qt libglib2.0-bin
 )
 
 sudo_cmd=()
