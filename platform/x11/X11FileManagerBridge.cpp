@@ -80,12 +80,13 @@ X11FileManagerBridge::X11FileManagerBridge(xcb_connection_t* connection, xcb_win
         wait_ = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
     }
 
-    const std::array<std::pair<xcb_atom_t*, std::string_view>, 8> names = {{
+    const std::array<std::pair<xcb_atom_t*, std::string_view>, 9> names = {{
         {&atoms_.netActiveWindow, "_NET_ACTIVE_WINDOW"},
         {&atoms_.netClientList, "_NET_CLIENT_LIST"},
         {&atoms_.netWmName, "_NET_WM_NAME"},
         {&atoms_.netWmWindowType, "_NET_WM_WINDOW_TYPE"},
         {&atoms_.netWmWindowTypeDock, "_NET_WM_WINDOW_TYPE_DOCK"},
+        {&atoms_.netWmWindowTypeDesktop, "_NET_WM_WINDOW_TYPE_DESKTOP"},
         {&atoms_.utf8String, "UTF8_STRING"},
         {&atoms_.gtkUniqueBusName, "_GTK_UNIQUE_BUS_NAME"},
         {&atoms_.gtkWindowObjectPath, "_GTK_WINDOW_OBJECT_PATH"},
@@ -222,6 +223,11 @@ std::optional<X11FileManagerBridge::FileManagerWindow> X11FileManagerBridge::fil
         std::find(clients.begin(), clients.end(), window) == clients.end()) {
         return std::nullopt;
     }
+    // Caja and Nemo draw the desktop in a window of their own class: it has no folder.
+    const auto types = ids(window, atoms_.netWmWindowType);
+    if (std::find(types.begin(), types.end(), atoms_.netWmWindowTypeDesktop) != types.end()) {
+        return std::nullopt;
+    }
     const auto wmClass = property(window, XCB_ATOM_WM_CLASS);
     if (!wmClass) {
         return std::nullopt;
@@ -240,8 +246,10 @@ std::optional<X11FileManagerBridge::FileManagerWindow> X11FileManagerBridge::fil
 }
 
 bool X11FileManagerBridge::leavesFocusWithLastApp(xcb_window_t window) {
+    // Nothing in front (the desktop clicked, the last window closed) is no file manager:
+    // a paste then would land in whatever window was seen last, often the source folder.
     if (window == XCB_WINDOW_NONE || window == root_) {
-        return true;
+        return false;
     }
     // Our tray menu and progress windows come in front of the file manager they serve.
     for (const QWindow* own : QGuiApplication::allWindows()) {

@@ -47,6 +47,7 @@ class X11FileManagerBridge final : public IFileManagerBridge, public QAbstractNa
         xcb_atom_t netWmName = XCB_ATOM_NONE;
         xcb_atom_t netWmWindowType = XCB_ATOM_NONE;
         xcb_atom_t netWmWindowTypeDock = XCB_ATOM_NONE;
+        xcb_atom_t netWmWindowTypeDesktop = XCB_ATOM_NONE;
         xcb_atom_t utf8String = XCB_ATOM_NONE;
         xcb_atom_t gtkUniqueBusName = XCB_ATOM_NONE;
         xcb_atom_t gtkWindowObjectPath = XCB_ATOM_NONE;

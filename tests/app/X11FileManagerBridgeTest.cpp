@@ -195,6 +195,35 @@ TEST_F(X11FileManagerBridgeTest, OurOwnWindowLeavesTheFileManagerInFront) {
     EXPECT_FALSE(bridge->isFileManagerFrontmost());
 }
 
+// The desktop clicked leaves nothing in front (or the desktop's own window, which Caja and
+// Nemo draw under their own class): the paste is refused rather than sent to the
+// file-manager window seen last, which is often the source folder.
+TEST_F(X11FileManagerBridgeTest, NothingOrTheDesktopInFrontIsNoFileManager) {
+    auto bridge = makeBridge();
+    const xcb_window_t thunar = window("Thunar", path("src") + " - Thunar");
+    const xcb_window_t desktop = window("Caja", "x-caja-desktop");
+    const xcb_atom_t type = internAtom("_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktopType = internAtom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, desktop, type, XCB_ATOM_ATOM, 32, 1,
+                        &desktopType);
+
+    ASSERT_TRUE(activate(thunar));
+    ASSERT_TRUE(bridge->isFileManagerFrontmost());
+    ASSERT_TRUE(activate(desktop));
+    EXPECT_FALSE(bridge->isFileManagerFrontmost());
+    EXPECT_FALSE(bridge->insertionLocation().path);
+
+    ASSERT_TRUE(activate(thunar));
+    ASSERT_TRUE(bridge->isFileManagerFrontmost());
+    const xcb_window_t none = XCB_WINDOW_NONE;
+    xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, rootWindow(),
+                        internAtom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &none);
+    xcb_flush(qtConnection());
+    ASSERT_TRUE(waitSeenActive(XCB_WINDOW_NONE));
+    EXPECT_FALSE(bridge->isFileManagerFrontmost());
+    EXPECT_FALSE(bridge->insertionLocation().path);
+}
+
 TEST_F(X11FileManagerBridgeTest, ActivationGivesTheFocusBackToTheFileManager) {
     auto bridge = makeBridge();
     const xcb_window_t thunar = window("Thunar", path("src") + " - Thunar");
