@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <utility>
@@ -24,6 +25,7 @@
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "integrations/FileManagerEntries.h"
 #include "platform/FolderArgument.h"
 #include "platform/IFileManagerBridge.h"
 #include "ui/PromptPresenter.h"
@@ -39,6 +41,7 @@ namespace {
 const QString kLicenseAgreed = QStringLiteral("licenseAgreed");
 const QString kHelpGuideLaunched = QStringLiteral("helpGuideLaunched");
 const QString kStartItem = QStringLiteral("startItem");
+const QString kEntriesOffered = QStringLiteral("fileManagerEntriesOffered");
 
 // Stands in where no file manager can be asked (no X11): commands say so and do nothing.
 class NoFileManager final : public IFileManagerBridge {
@@ -141,6 +144,20 @@ void AppDelegate::doApplicationLaunch() {
     for (const auto& [move, folder] : std::exchange(pendingCommands_, {})) {
         runCommand(move, folder);
     }
+    // Offered once, after whatever command started us has been carried out.
+    QMetaObject::invokeMethod(this, &AppDelegate::offerFileManagerEntries, Qt::QueuedConnection);
+}
+
+void AppDelegate::offerFileManagerEntries() {
+    if (env_.confirm && !defaults_->hasValue(kEntriesOffered)) {
+        defaults_->setBool(kEntriesOffered, true);
+        defaults_->synchronize();
+        if (env_.confirm(tr("Add \"Paste Here with Ferrymark\" and \"Move Here with "
+                            "Ferrymark\" to the menus of your file managers? The tray menu's "
+                            "\"Remove from File Managers\" takes them out again."))) {
+            addToFileManagers(nullptr);
+        }
+    }
 }
 
 void AppDelegate::runCommand(bool move, const QString& folder) {
@@ -184,6 +201,10 @@ void AppDelegate::tellRefusal(PasteRefusal why, const std::string& detail) {
             text = tr("The clipboard holds no copied files. Copy them in the file manager first.");
             break;
     }
+    show(title, text);
+}
+
+void AppDelegate::show(const QString& title, const QString& text) {
     if (env_.showMessage) {
         env_.showMessage(title, text);
         return;
@@ -289,6 +310,64 @@ QString AppDelegate::aboutDocumentPath() const {
         return besideProgram;
     }
     return QDir::cleanPath(dir + QStringLiteral("/../share/ferrymark/About-Ferrymark.pdf"));
+}
+
+void AppDelegate::addToFileManagers(QObject*) {
+    const bool withKeys =
+        env_.confirm &&
+        env_.confirm(tr("Also give them the keys Ctrl+Alt+V and Ctrl+Alt+M in the file "
+                        "managers that have keys for their entries (Nautilus, Thunar)? A key "
+                        "that is already in use there is left as it is."));
+    changeFileManagers(true, withKeys);
+}
+
+void AppDelegate::removeFromFileManagers(QObject*) {
+    changeFileManagers(false, true);
+}
+
+void AppDelegate::changeFileManagers(bool add, bool withKeys) {
+    IFileManagerEntries::Options options;
+    options.home =
+        QFile::encodeName(env_.home.isEmpty() ? QDir::homePath() : env_.home).toStdString();
+    options.program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    options.pasteLabel = tr("Paste Here with Ferrymark").toStdString();
+    options.moveLabel = tr("Move Here with Ferrymark").toStdString();
+    if (withKeys) {
+        options.pasteKey = "<Primary><Alt>v";
+        options.moveKey = "<Primary><Alt>m";
+    }
+    QStringList names;
+    QStringList notes;
+    bool ok = true;
+    for (const auto& writer : FileManagerEntries::all()) {
+        if (!writer->isInstalled(options)) {
+            continue;
+        }
+        const auto result = add ? writer->add(options) : writer->remove(options);
+        ok = ok && result.ok;
+        names << QString::fromUtf8(writer->name().data(), qsizetype(writer->name().size()));
+        for (const auto& note : result.notes) {
+            notes << QString::fromStdString(note);
+            env_.host->log(note);
+        }
+    }
+    QString text;
+    if (names.isEmpty()) {
+        text = tr("No file manager Ferrymark knows is installed.");
+    } else if (add) {
+        text = tr("\"Paste Here with Ferrymark\" and \"Move Here with Ferrymark\" are in the "
+                  "menus of: %1. Open a new window of the file manager to see them.")
+                   .arg(names.join(QStringLiteral(", ")));
+    } else {
+        text =
+            tr("Ferrymark's entries were taken out of: %1.").arg(names.join(QStringLiteral(", ")));
+    }
+    if (!notes.isEmpty()) {
+        text += QStringLiteral("\n") + notes.join(QStringLiteral("\n"));
+    }
+    env_.host->log(std::string(add ? "Added to" : "Removed from") +
+                   " file managers: " + names.join(QStringLiteral(", ")).toStdString());
+    show(ok ? tr("File managers") : tr("File managers: not everything was done"), text);
 }
 
 void AppDelegate::addWindowToMenu(const std::shared_ptr<CopyHandler>& job) {

@@ -40,6 +40,10 @@ struct AppEnvironment {
     std::function<void(const QString& title, const QString& text)> showMessage;
     // The local path of a remote folder URI; empty: asked of GIO.
     std::function<std::optional<std::string>(const std::string& uri)> localPathOf;
+    // Asks the user a yes-or-no question; empty: never asked (the file-manager entries are
+    // then not offered at the first start, and keys are not added).
+    std::function<bool(const QString& question)> confirm;
+    QString home;  // empty: the user's home folder, where the file managers keep their entries
     bool registerHotKeys = true;
     bool showTrayIcon = true;
     // How long a quit waits for stopped transfers to remove their partial files.
@@ -81,6 +85,10 @@ class AppDelegate : public QObject {
     void doMove(QObject* sender);
     void quit(QObject* sender);
     void showAboutDialog(QObject* sender);
+    // Puts "Paste Here with Ferrymark" and "Move Here with Ferrymark" into the menus of
+    // every installed file manager, and takes them out again.
+    void addToFileManagers(QObject* sender);
+    void removeFromFileManagers(QObject* sender);
     void clickLicenseAgree();
     void clickLicenseDisagree();
     void doApplicationLaunch();
@@ -93,6 +101,9 @@ class AppDelegate : public QObject {
     QString aboutDocumentPath() const;
     void waitForTransfers();
     void tellRefusal(PasteRefusal why, const std::string& detail);
+    void show(const QString& title, const QString& text);
+    void changeFileManagers(bool add, bool withKeys);
+    void offerFileManagerEntries();
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;

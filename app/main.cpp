@@ -2,6 +2,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <cstdio>
 
@@ -98,6 +99,10 @@ int main(int argc, char** argv) {
     ferrymark::AppEnvironment env;
     env.host = &host;
     env.bridge = bridge.get();
+    env.confirm = [](const QString& question) {
+        return QMessageBox::question(nullptr, QStringLiteral("Ferrymark"), question) ==
+               QMessageBox::Yes;
+    };
     if (bridge) {
         host.setDeactivateHook([b = bridge.get()] { b->activateFileManager(); });
     }

@@ -22,7 +22,7 @@ cleanup() {
 trap cleanup EXIT
 export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/run
 mkdir -p "$home/config/Ferrymark" "$home/run" && chmod 700 "$home/run"
-printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\n' \
+printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\nfileManagerEntriesOffered=true\n' \
     >"$home/config/Ferrymark/Ferrymark.ini"
 
 # --help and --version: no display needed, nothing started.

@@ -247,7 +247,7 @@ class Desktop:
         folder = os.path.join(self.home, ".config", "Ferrymark")
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "Ferrymark.ini"), "w") as f:
-            f.write("[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\n")
+            f.write("[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\nfileManagerEntriesOffered=true\n")
 
     def start_ferrymark(self):
         self.seed_settings()
