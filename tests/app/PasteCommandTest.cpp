@@ -59,6 +59,7 @@ class PasteCommandTest : public ::testing::Test {
                   [this](const std::shared_ptr<CopyHandler>& job) { note("add", job); },
                   [this](const std::shared_ptr<CopyHandler>& job) { note("remove", job); }} {
         bridge.location = InsertionLocation::at(tree.mkdir("target"));
+        context.refuse = [this](PasteRefusal why, const std::string&) { refusals.push_back(why); };
     }
 
     PromptAnswer next() {
@@ -86,6 +87,7 @@ class PasteCommandTest : public ::testing::Test {
     std::vector<PromptAnswer> answers;
     std::mutex lock;
     std::vector<std::string> events;
+    std::vector<PasteRefusal> refusals;
     PasteContext context;
 };
 
@@ -105,6 +107,33 @@ TEST_F(PasteCommandTest, NothingHappensWithoutAFileManagerOrFiles) {
               (std::vector<std::string>{"Paste: no file manager window is in front",
                                         "Paste: Caja does not tell its folder",
                                         "Paste: no copied files on the clipboard"}));
+    // Each reason reaches the user, not only the log.
+    EXPECT_EQ(refusals,
+              (std::vector<PasteRefusal>{PasteRefusal::NoFileManagerInFront,
+                                         PasteRefusal::NoLocation, PasteRefusal::NoCopiedFiles}));
+}
+
+// A folder handed to the command (a file manager's entry, the command line) is used
+// without asking the window in front, with the same clipboard and into-itself rules.
+TEST_F(PasteCommandTest, AGivenFolderSkipsTheWindowInFront) {
+    copied.paths = {tree.write("src/a", "a"), tree.path("src")};
+    answers = {PromptAnswer{0, false}};  // Continue: src is left out
+    bridge.frontmost = false;
+    tree.mkdir("src/inner");
+    const bool started =
+        UIHandler::performPasteInto(false, InsertionLocation::at(tree.path("src/inner")), context);
+    threads.waitFor(std::chrono::seconds(60));
+    EXPECT_TRUE(started);
+    EXPECT_EQ(tree.read("src/inner/a"), "a");
+    ASSERT_EQ(prompts.size(), 1u);  // src itself would go into its own subfolder
+    EXPECT_EQ(bridge.activations, 0) << "no file-manager window was asked for the folder";
+
+    EXPECT_FALSE(UIHandler::performPasteInto(true, InsertionLocation::none("gone"), context));
+    copied.paths.clear();
+    EXPECT_FALSE(
+        UIHandler::performPasteInto(true, InsertionLocation::at(tree.path("target")), context));
+    EXPECT_EQ(refusals,
+              (std::vector<PasteRefusal>{PasteRefusal::NotAFolder, PasteRefusal::NoCopiedFiles}));
 }
 
 TEST_F(PasteCommandTest, CopiesIntoTheFileManagersFolderAndListsTheJobMeanwhile) {
