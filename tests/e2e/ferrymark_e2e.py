@@ -488,7 +488,11 @@ class Desktop:
             title = os.path.basename(folder)
         else:
             args, wm_class = ["thunar", folder], "Thunar"
+            # With its full-path title option on, or (entry scenarios) as it comes.
             title = f"{folder} - Thunar"
+            if not os.path.exists(os.path.join(
+                    self.home, ".config/xfce4/xfconf/xfce-perchannel-xml/thunar.xml")):
+                title = f"{os.path.basename(folder)} - Thunar"
         self.spawn(manager, args)
 
         def shown():
@@ -655,6 +659,56 @@ def scenario_paste_thunar(d):
                 '  <property name="misc-full-path-in-window-title" type="bool" value="true"/>\n'
                 '</channel>\n')
     paste_scenario(d, "thunar", move=False)
+
+
+def entry_key_scenario(d, manager, move):
+    """Ferrymark's entries written into the file manager before it starts; the copy made with
+    its own Ctrl+C; the entry's key pressed in the destination window with nothing selected.
+    The window title tells nothing here: the folder comes from the file manager itself."""
+    fm_entries = os.path.join(os.path.dirname(os.path.dirname(d.ferrymark_path)), "tools",
+                              "fm-entries")
+    out = run([fm_entries, "add", d.home, d.ferrymark_path, "--keys"], env=d.env)
+    d.step("entries written: " + " ".join(out.stdout.decode().split()))
+    source = os.path.join(d.data, "Quelle #1 & co")
+    dest = os.path.join(d.data, "Ziel 100% ä")
+    make_tree(source, transfer_tree())
+    os.makedirs(dest)
+    items = [os.path.join(source, n) for n in listing(source)]
+    expected = {os.path.basename(p): manifest(p) for p in items}
+
+    src_window = d.open_folder(manager, source, 0)
+    d.copy_all(src_window, items)
+    dest_window = d.open_folder(manager, dest, 1)
+    _, _, width, height = d.geometry(dest_window.id)
+    d.activate(dest_window.id)
+    if manager == "thunar":
+        # Its own context menu on the empty area lists the entries.
+        d.x("xdotool", "mousemove", "--window", str(dest_window.id), str(width * 3 // 4),
+            str(height * 3 // 4), "click", "3")
+        time.sleep(1.0)
+        d.screenshot("context-menu")
+        d.key("Escape")
+        time.sleep(0.3)
+    d.click(dest_window.id, width * 3 // 4, height * 9 // 10)  # nothing selected
+    time.sleep(0.3)
+    paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v")
+    d.screenshot("done")
+    if listing(dest) != sorted(expected):
+        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
+    for name, want in expected.items():
+        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
+    if move and listing(source):
+        raise Failure(f"the moved sources are still there: {listing(source)}")
+
+
+def scenario_entry_thunar(d):
+    """Thunar's own action and key (uca.xml, accels.scm) paste with nothing selected."""
+    entry_key_scenario(d, "thunar", move=False)
+
+
+def scenario_entry_nautilus(d):
+    """Nautilus's script key (scripts-accels) moves with nothing selected."""
+    entry_key_scenario(d, "nautilus", move=True)
 
 
 def scenario_conflicts(d):
@@ -885,6 +939,8 @@ SCENARIOS = {
     "pause_stop": (scenario_pause_stop, ["nautilus"]),
     "paste_thunar": (scenario_paste_thunar, ["thunar"]),
     "quit_tray": (scenario_quit_tray, ["nautilus"]),
+    "entry_thunar": (scenario_entry_thunar, ["thunar"]),
+    "entry_nautilus": (scenario_entry_nautilus, ["nautilus"]),
 }
 
 COMMON_TOOLS = ["xdotool", "xprop", "xwininfo", "xclip", "import", "trayer", "dbus-daemon"]
