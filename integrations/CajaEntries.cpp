@@ -21,21 +21,17 @@ bool CajaEntries::isInstalled(const Options& options) const {
 }
 
 IFileManagerEntries::Result CajaEntries::add(const Options& options) {
-    Result result;
-    EntryFiles::addOwnFile(
-        scripts(options) / EntryFiles::fileName(options.pasteLabel),
-        EntryFiles::script(options.program, "--paste", "CAJA_SCRIPT_CURRENT_URI"), true, result);
-    EntryFiles::addOwnFile(scripts(options) / EntryFiles::fileName(options.moveLabel),
-                           EntryFiles::script(options.program, "--move", "CAJA_SCRIPT_CURRENT_URI"),
-                           true, result);
-    return result;
+    return EntryFiles::addOwnFiles(
+        {{scripts(options) / EntryFiles::fileName(options.pasteLabel),
+          EntryFiles::script(options.program, "--paste", "CAJA_SCRIPT_CURRENT_URI")},
+         {scripts(options) / EntryFiles::fileName(options.moveLabel),
+          EntryFiles::script(options.program, "--move", "CAJA_SCRIPT_CURRENT_URI")}},
+        true);
 }
 
 IFileManagerEntries::Result CajaEntries::remove(const Options& options) {
-    Result result;
-    EntryFiles::removeOwnFile(scripts(options) / EntryFiles::fileName(options.pasteLabel), result);
-    EntryFiles::removeOwnFile(scripts(options) / EntryFiles::fileName(options.moveLabel), result);
-    return result;
+    return EntryFiles::removeOwnFiles({scripts(options) / EntryFiles::fileName(options.pasteLabel),
+                                       scripts(options) / EntryFiles::fileName(options.moveLabel)});
 }
 
 }  // namespace ferrymark

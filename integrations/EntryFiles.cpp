@@ -83,6 +83,23 @@ void EntryFiles::addOwnFile(const fs::path& path, std::string_view bytes, bool e
     }
 }
 
+IFileManagerEntries::Result EntryFiles::addOwnFiles(
+    const std::vector<std::pair<fs::path, std::string>>& files, bool executable) {
+    IFileManagerEntries::Result result;
+    for (const auto& [path, bytes] : files) {
+        addOwnFile(path, bytes, executable, result);
+    }
+    return result;
+}
+
+IFileManagerEntries::Result EntryFiles::removeOwnFiles(const std::vector<fs::path>& paths) {
+    IFileManagerEntries::Result result;
+    for (const auto& path : paths) {
+        removeOwnFile(path, result);
+    }
+    return result;
+}
+
 void EntryFiles::removeOwnFile(const fs::path& path, IFileManagerEntries::Result& result) {
     const auto existing = read(path);
     if (!existing || existing->find(kMarker) == std::string::npos) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "integrations/IFileManagerEntries.h"
@@ -26,6 +27,11 @@ class EntryFiles {
     // Writes a file of ours (its text holds kMarker) unless a file the user made is there.
     static void addOwnFile(const std::filesystem::path& path, std::string_view bytes,
                            bool executable, IFileManagerEntries::Result& result);
+    // Each file of ours, as addOwnFile does; and each taken out, as removeOwnFile does.
+    static IFileManagerEntries::Result addOwnFiles(
+        const std::vector<std::pair<std::filesystem::path, std::string>>& files, bool executable);
+    static IFileManagerEntries::Result removeOwnFiles(
+        const std::vector<std::filesystem::path>& paths);
     // Deletes the file when it is ours.
     static void removeOwnFile(const std::filesystem::path& path,
                               IFileManagerEntries::Result& result);

@@ -28,21 +28,17 @@ bool NemoEntries::isInstalled(const Options& options) const {
 }
 
 IFileManagerEntries::Result NemoEntries::add(const Options& options) {
-    Result result;
-    EntryFiles::addOwnFile(action(options, "ferrymark-paste"),
-                           actionText(options, options.pasteLabel, "--paste", "edit-paste"), false,
-                           result);
-    EntryFiles::addOwnFile(action(options, "ferrymark-move"),
-                           actionText(options, options.moveLabel, "--move", "edit-cut"), false,
-                           result);
-    return result;
+    return EntryFiles::addOwnFiles(
+        {{action(options, "ferrymark-paste"),
+          actionText(options, options.pasteLabel, "--paste", "edit-paste")},
+         {action(options, "ferrymark-move"),
+          actionText(options, options.moveLabel, "--move", "edit-cut")}},
+        false);
 }
 
 IFileManagerEntries::Result NemoEntries::remove(const Options& options) {
-    Result result;
-    EntryFiles::removeOwnFile(action(options, "ferrymark-paste"), result);
-    EntryFiles::removeOwnFile(action(options, "ferrymark-move"), result);
-    return result;
+    return EntryFiles::removeOwnFiles(
+        {action(options, "ferrymark-paste"), action(options, "ferrymark-move")});
 }
 
 }  // namespace ferrymark

@@ -615,6 +615,16 @@ def paste_and_watch(d, dest_window, hot_key):
     d.wait_gone(progress.id, "the progress window to close")
 
 
+def check_transfer(expected, source, dest, move):
+    """The destination holds exactly the expected items, byte for byte; a move left none."""
+    if listing(dest) != sorted(expected):
+        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
+    for name, want in expected.items():
+        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
+    if move and listing(source):
+        raise Failure(f"the moved sources are still there: {listing(source)}")
+
+
 def paste_scenario(d, manager, move):
     source = os.path.join(d.data, "Quelle #1 & co")
     dest = os.path.join(d.data, "Ziel 100% ä")
@@ -628,13 +638,7 @@ def paste_scenario(d, manager, move):
     dest_window = d.open_folder(manager, dest, 1)
     paste_and_watch(d, dest_window, "super+alt+m" if move else "super+alt+v")
     d.screenshot("done")
-
-    if listing(dest) != sorted(expected):
-        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
-    for name, want in expected.items():
-        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
-    if move and listing(source):
-        raise Failure(f"the moved sources are still there: {listing(source)}")
+    check_transfer(expected, source, dest, move)
     if not move:
         for path in items:
             compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
@@ -693,12 +697,7 @@ def entry_key_scenario(d, manager, move):
     time.sleep(0.3)
     paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v")
     d.screenshot("done")
-    if listing(dest) != sorted(expected):
-        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
-    for name, want in expected.items():
-        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
-    if move and listing(source):
-        raise Failure(f"the moved sources are still there: {listing(source)}")
+    check_transfer(expected, source, dest, move)
 
 
 def scenario_entry_thunar(d):
