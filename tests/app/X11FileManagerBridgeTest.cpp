@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -206,6 +207,11 @@ TEST_F(X11FileManagerBridgeTest, NothingOrTheDesktopInFrontIsNoFileManager) {
     const xcb_atom_t desktopType = internAtom("_NET_WM_WINDOW_TYPE_DESKTOP");
     xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, desktop, type, XCB_ATOM_ATOM, 32, 1,
                         &desktopType);
+    xcb_flush(qtConnection());
+    // The window manager restacks a window that turns into the desktop, and may hand it
+    // the focus while doing so: let it settle before the test moves the focus.
+    const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    X11Wait::until([&] { return std::chrono::steady_clock::now() > settled; });
 
     ASSERT_TRUE(activate(thunar));
     ASSERT_TRUE(bridge->isFileManagerFrontmost());

@@ -14,8 +14,15 @@ owner() {
 }
 
 home=$(mktemp -d)
+# Ours only: other tests may run the same program at the same time.
+pids() {
+    for pid in $(pgrep -f "^$program\$" 2>/dev/null); do
+        grep -qzx "HOME=$home" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
+    done
+}
+count() { pids | wc -l; }
 cleanup() {
-    for pid in $(pgrep -f "^$program\$" 2>/dev/null); do kill "$pid" 2>/dev/null; done
+    for pid in $(pids); do kill "$pid" 2>/dev/null; done
     xclip_pid=${xclip_pid:-}; [ -n "$xclip_pid" ] && kill "$xclip_pid" 2>/dev/null
     rm -rf "$home"
 }
@@ -52,13 +59,13 @@ cmp "$home/src/data.bin" "$home/dest one/data.bin" || fail "--paste did not copy
 owner || fail "Ferrymark is not on the bus after --paste"
 
 # --move with a URI and Ferrymark running: the same instance takes it.
-before=$(pgrep -c -f "^$program\$")
+before=$(count)
 (cd "$home" && "$program" --move "file://$home/dest%20two") || fail "--move: exit $?"
 for _ in $(seq 100); do [ -f "$home/dest two/data.bin" ] && break; sleep 0.1; done
 [ -f "$home/dest two/data.bin" ] || fail "--move did not move the file"
 for _ in $(seq 50); do [ -e "$home/src/data.bin" ] || break; sleep 0.1; done
 [ -e "$home/src/data.bin" ] && fail "--move left the source"
-[ "$(pgrep -c -f "^$program\$")" = "$before" ] || fail "--move started another Ferrymark"
+[ "$(count)" = "$before" ] || fail "--move started another Ferrymark"
 
 # A relative folder is taken from the caller's working folder, not Ferrymark's.
 mkdir -p "$home/sub/rel"
@@ -75,15 +82,15 @@ for _ in $(seq 100); do [ -f "$home/sub/rel/small.txt" ] && break; sleep 0.1; do
 out=$("$program" 2>&1); status=$?
 [ "$status" -eq 0 ] || fail "second start: exit $status"
 case $out in *"already running"*) ;; *) fail "second start said: $out" ;; esac
-[ "$(pgrep -c -f "^$program\$")" = 1 ] || fail "two Ferrymarks after a second start"
+[ "$(count)" = 1 ] || fail "two Ferrymarks after a second start"
 
 # Two plain starts at once with none running: exactly one stays.
-for pid in $(pgrep -f "^$program\$"); do kill "$pid"; done
+for pid in $(pids); do kill "$pid"; done
 for _ in $(seq 100); do owner || break; sleep 0.1; done
 "$program" >"$home/a.log" 2>&1 &
 "$program" >"$home/b.log" 2>&1 &
 sleep 3
-[ "$(pgrep -c -f "^$program\$")" = 1 ] || fail "two starts at once left $(pgrep -c -f "^$program\$") running"
+[ "$(count)" = 1 ] || fail "two starts at once left $(count) running"
 owner || fail "neither of two starts at once owns the name"
 cat "$home/a.log" "$home/b.log" | grep -q "already running" || fail "the second start said nothing"
 echo "command line: all checks passed"
