@@ -595,23 +595,23 @@ def transfer_tree():
     }
 
 
-def paste_and_watch(d, dest_window, hot_key):
+def paste_and_watch(d, dest_window, hot_key, nth=1):
     """Presses the hot key with dest_window in front; returns once the transfer ended,
     after checking that the progress window showed while it ran."""
     d.activate(dest_window.id)
     d.key(hot_key)
     try:
-        d.wait_log("Begin copy to", 1, timeout=30)
+        d.wait_log("Begin copy to", nth, timeout=30)
     except Failure:
         raise Failure("the hot key started no transfer; Ferrymark said:\n" + d.stderr())
-    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to"), 120,
+    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to") >= nth, 120,
                         "the progress window")
     if not isinstance(progress, Window):
         raise Failure("the transfer ended before its progress window showed")
     d.screenshot("progress")
-    if d.count_log("End copy to"):
+    if d.count_log("End copy to") >= nth:
         raise Failure("the progress window showed only after the transfer")
-    d.wait_log("End copy to", 1, timeout=300)
+    d.wait_log("End copy to", nth, timeout=300)
     d.wait_gone(progress.id, "the progress window to close")
 
 
@@ -686,16 +686,26 @@ def entry_key_scenario(d, manager, move):
     _, _, width, height = d.geometry(dest_window.id)
     d.activate(dest_window.id)
     if manager == "thunar":
-        # Its own context menu on the empty area lists the entries.
+        # Its own context menu on the empty area: Create Folder..., Create Document, Paste,
+        # then "Paste Here with Ferrymark", chosen with the arrow keys.
         d.x("xdotool", "mousemove", "--window", str(dest_window.id), str(width * 3 // 4),
             str(height * 3 // 4), "click", "3")
         time.sleep(1.0)
         d.screenshot("context-menu")
-        d.key("Escape")
+        d.key("Down", "Down", "Down", "Down")
         time.sleep(0.3)
+        d.screenshot("context-menu-entry")
+        d.key("Return")
+        d.wait_log("End copy to", 1, timeout=300)
+        d.step("the menu entry pasted")
+        check_transfer(expected, source, dest, False)
+        for name in listing(dest):
+            path = os.path.join(dest, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
     d.click(dest_window.id, width * 3 // 4, height * 9 // 10)  # nothing selected
     time.sleep(0.3)
-    paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v")
+    paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v",
+                    nth=2 if manager == "thunar" else 1)
     d.screenshot("done")
     check_transfer(expected, source, dest, move)
 
