@@ -199,9 +199,15 @@ def main():
     finally:
         if clip:
             clip.terminate()
+        # Only the Ferrymark this test started: other tests may run the same program.
         for pid in subprocess.run(["pgrep", "-f", "^" + ferrymark + "$"], capture_output=True,
                                   text=True).stdout.split():
-            os.kill(int(pid), signal.SIGTERM)
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if f"HOME={home}".encode() in f.read().split(b"\0"):
+                        os.kill(int(pid), signal.SIGTERM)
+            except OSError:
+                pass
         time.sleep(0.5)
         shutil.rmtree(root, ignore_errors=True)
 
