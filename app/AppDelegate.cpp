@@ -6,11 +6,14 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <utility>
 
 #include "app/AgreementWindow.h"
 #include "app/AppIcon.h"
@@ -18,13 +21,15 @@
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
-#include "app/IFileManagerBridge.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
 #include "app/UserDefaults.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "integrations/FileManagerEntries.h"
+#include "platform/FolderArgument.h"
+#include "platform/IFileManagerBridge.h"
 #include "ui/PromptPresenter.h"
 
 // The resources live in a static library: they must be pulled in by name.
@@ -38,6 +43,7 @@ namespace {
 const QString kLicenseAgreed = QStringLiteral("licenseAgreed");
 const QString kHelpGuideLaunched = QStringLiteral("helpGuideLaunched");
 const QString kStartItem = QStringLiteral("startItem");
+const QString kEntriesOffered = QStringLiteral("fileManagerEntriesOffered");
 
 // Stands in where no file manager can be asked (no X11): commands say so and do nothing.
 class NoFileManager final : public IFileManagerBridge {
@@ -69,13 +75,14 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     notices_ = std::make_unique<TransferNotices>(*env_.notifier);
     static NoFileManager noFileManager;
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
-    paste_ = std::make_unique<PasteContext>(
-        PasteContext{bridge, *env_.host, threads_, env_.readClipboard,
-                     [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
-                     [] { return QApplication::activeWindow() != nullptr; },
-                     [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
-                     [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
-                     [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); }});
+    paste_ = std::make_unique<PasteContext>(PasteContext{
+        bridge, *env_.host, threads_, env_.readClipboard,
+        [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
+        [] { return QApplication::activeWindow() != nullptr; },
+        [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
+        [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
+        [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
+        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); }});
 }
 
 AppDelegate::~AppDelegate() {
@@ -141,6 +148,84 @@ void AppDelegate::doApplicationLaunch() {
         }
         hotKeysRegistered_ = true;
     }
+    launched_ = true;
+    for (const auto& [move, folder] : std::exchange(pendingCommands_, {})) {
+        runCommand(move, folder);
+    }
+    // Offered once, after whatever command started us has been carried out.
+    QMetaObject::invokeMethod(this, &AppDelegate::offerFileManagerEntries, Qt::QueuedConnection);
+}
+
+void AppDelegate::offerFileManagerEntries() {
+    if (env_.confirm && !defaults_->hasValue(kEntriesOffered)) {
+        defaults_->setBool(kEntriesOffered, true);
+        defaults_->synchronize();
+        if (env_.confirm(tr("Add \"Paste Here with Ferrymark\" and \"Move Here with "
+                            "Ferrymark\" to the menus of your file managers? The tray menu's "
+                            "\"Remove from File Managers\" takes them out again."))) {
+            addToFileManagers(nullptr);
+        }
+    }
+}
+
+void AppDelegate::runCommand(bool move, const QString& folder) {
+    if (!launched_) {
+        pendingCommands_.emplace_back(move, folder);
+        return;
+    }
+    if (folder.isEmpty()) {
+        UIHandler::performPaste(move, *paste_);
+        return;
+    }
+    const FolderArgument::LocalPathOf localPathOf =
+        env_.localPathOf ? env_.localPathOf
+                         : FolderArgument::LocalPathOf(FolderArgument::gioLocalPath);
+    UIHandler::performPasteInto(
+        move, FolderArgument::resolve(QFile::encodeName(folder).toStdString(), localPathOf),
+        *paste_);
+}
+
+void AppDelegate::tellRefusal(PasteRefusal why, const std::string& detail) {
+    const QString title = tr("Nothing was pasted");
+    QString text;
+    switch (why) {
+        case PasteRefusal::NoFileManagerInFront:
+            text =
+                tr("No file-manager window is in front. Click into the folder's window first, "
+                   "or choose \"Paste Here with Ferrymark\" in the file manager's own menu.");
+            break;
+        case PasteRefusal::NoLocation:
+            text = tr("The file manager in front did not tell Ferrymark its folder (%1). Choose "
+                      "\"Paste Here with Ferrymark\" in its own menu; \"Add to File Managers\" in "
+                      "Ferrymark's tray menu puts it there.")
+                       .arg(QString::fromStdString(detail));
+            break;
+        case PasteRefusal::NotAFolder:
+            text = tr("Ferrymark pastes only into a folder on a local disk, or one the desktop "
+                      "makes reachable as one: %1.")
+                       .arg(QString::fromStdString(detail));
+            break;
+        case PasteRefusal::NoCopiedFiles:
+            text = tr("The clipboard holds no copied files. Copy them in the file manager first.");
+            break;
+    }
+    show(title, text);
+}
+
+void AppDelegate::show(const QString& title, const QString& text) {
+    if (env_.showMessage) {
+        env_.showMessage(title, text);
+        return;
+    }
+    if (statusBarMItem_ && statusBarMItem_->isVisible() && QSystemTrayIcon::supportsMessages() &&
+        QSystemTrayIcon::isSystemTrayAvailable()) {
+        statusBarMItem_->showMessage(title, text, QSystemTrayIcon::Warning);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void AppDelegate::addAppAsLoginItem() {
@@ -234,6 +319,64 @@ QString AppDelegate::aboutDocumentPath() const {
         return besideProgram;
     }
     return QDir::cleanPath(dir + QStringLiteral("/../share/ferrymark/About-Ferrymark.pdf"));
+}
+
+void AppDelegate::addToFileManagers(QObject*) {
+    const bool withKeys =
+        env_.confirm &&
+        env_.confirm(tr("Also give them the keys Ctrl+Alt+V and Ctrl+Alt+M in the file "
+                        "managers that have keys for their entries (Nautilus, Thunar)? A key "
+                        "that is already in use there is left as it is."));
+    changeFileManagers(true, withKeys);
+}
+
+void AppDelegate::removeFromFileManagers(QObject*) {
+    changeFileManagers(false, true);
+}
+
+void AppDelegate::changeFileManagers(bool add, bool withKeys) {
+    IFileManagerEntries::Options options;
+    options.home =
+        QFile::encodeName(env_.home.isEmpty() ? QDir::homePath() : env_.home).toStdString();
+    options.program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    options.pasteLabel = tr("Paste Here with Ferrymark").toStdString();
+    options.moveLabel = tr("Move Here with Ferrymark").toStdString();
+    if (withKeys) {
+        options.pasteKey = "<Primary><Alt>v";
+        options.moveKey = "<Primary><Alt>m";
+    }
+    QStringList names;
+    QStringList notes;
+    bool ok = true;
+    for (const auto& writer : FileManagerEntries::all()) {
+        if (!writer->isInstalled(options)) {
+            continue;
+        }
+        const auto result = add ? writer->add(options) : writer->remove(options);
+        ok = ok && result.ok;
+        names << QString::fromUtf8(writer->name().data(), qsizetype(writer->name().size()));
+        for (const auto& note : result.notes) {
+            notes << QString::fromStdString(note);
+            env_.host->log(note);
+        }
+    }
+    QString text;
+    if (names.isEmpty()) {
+        text = tr("No file manager Ferrymark knows is installed.");
+    } else if (add) {
+        text = tr("\"Paste Here with Ferrymark\" and \"Move Here with Ferrymark\" are in the "
+                  "menus of: %1. Open a new window of the file manager to see them.")
+                   .arg(names.join(QStringLiteral(", ")));
+    } else {
+        text =
+            tr("Ferrymark's entries were taken out of: %1.").arg(names.join(QStringLiteral(", ")));
+    }
+    if (!notes.isEmpty()) {
+        text += QStringLiteral("\n") + notes.join(QStringLiteral("\n"));
+    }
+    env_.host->log(std::string(add ? "Added to" : "Removed from") +
+                   " file managers: " + names.join(QStringLiteral(", ")).toStdString());
+    show(ok ? tr("File managers") : tr("File managers: not everything was done"), text);
 }
 
 void AppDelegate::addWindowToMenu(const std::shared_ptr<CopyHandler>& job) {

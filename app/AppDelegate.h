@@ -5,6 +5,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/CopiedFiles.h"
 #include "app/TransferThreads.h"
@@ -34,6 +37,15 @@ struct AppEnvironment {
     QString autostartFolder;  // empty: the user's XDG autostart folder
     QString aboutDocument;    // empty: About-Ferrymark.pdf beside the program or installed
     std::function<bool(const QString& path)> openDocument;  // empty: the default viewer
+    // Shows why a command did nothing; empty: a tray balloon, or a small message window
+    // when there is no tray.
+    std::function<void(const QString& title, const QString& text)> showMessage;
+    // The local path of a remote folder URI; empty: asked of GIO.
+    std::function<std::optional<std::string>(const std::string& uri)> localPathOf;
+    // Asks the user a yes-or-no question; empty: never asked (the file-manager entries are
+    // then not offered at the first start, and keys are not added).
+    std::function<bool(const QString& question)> confirm;
+    QString home;  // empty: the user's home folder, where the file managers keep their entries
     bool registerHotKeys = true;
     bool showTrayIcon = true;
     INotifier* notifier = nullptr;  // null: the desktop's notification server
@@ -69,11 +81,20 @@ class AppDelegate : public QObject {
     TransferThreads& transfers() { return threads_; }
     TransferNotices& notices() { return *notices_; }
 
+    // Paste or Move from the command line or a file manager's entry: into folder (a path
+    // or URI), or with none into the folder of the file-manager window in front. Held
+    // until start-up has finished.
+    void runCommand(bool move, const QString& folder);
+
   public slots:
     void doPaste(QObject* sender);
     void doMove(QObject* sender);
     void quit(QObject* sender);
     void showAboutDialog(QObject* sender);
+    // Puts "Paste Here with Ferrymark" and "Move Here with Ferrymark" into the menus of
+    // every installed file manager, and takes them out again.
+    void addToFileManagers(QObject* sender);
+    void removeFromFileManagers(QObject* sender);
     void clickLicenseAgree();
     void clickLicenseDisagree();
     void doApplicationLaunch();
@@ -85,6 +106,10 @@ class AppDelegate : public QObject {
     void addAppAsLoginItem();
     QString aboutDocumentPath() const;
     void waitForTransfers();
+    void tellRefusal(PasteRefusal why, const std::string& detail);
+    void show(const QString& title, const QString& text);
+    void changeFileManagers(bool add, bool withKeys);
+    void offerFileManagerEntries();
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
@@ -99,6 +124,8 @@ class AppDelegate : public QObject {
     // Once the user has chosen to quit and stop every transfer, their ends are no news.
     bool quitting_ = false;
     bool hotKeysRegistered_ = false;
+    bool launched_ = false;
+    std::vector<std::pair<bool, QString>> pendingCommands_;
 };
 
 }  // namespace ferrymark

@@ -5,7 +5,7 @@
 #include <QMimeData>
 #include <QStringList>
 
-#include "app/LocalPath.h"
+#include "platform/LocalPath.h"
 
 namespace ferrymark {
 

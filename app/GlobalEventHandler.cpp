@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/NamedException.h"
-#include "app/X11KeyGrabber.h"
+#include "platform/x11/X11KeyGrabber.h"
 #include "ui/SystemLog.h"
 
 namespace ferrymark {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/HotKeyId.h"
-#include "app/IKeyGrabber.h"
+#include "platform/HotKeyId.h"
+#include "platform/IKeyGrabber.h"
 
 class QObject;
 

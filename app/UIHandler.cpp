@@ -3,12 +3,12 @@
 #include <chrono>
 #include <vector>
 
-#include "app/IFileManagerBridge.h"
-#include "app/LocalPath.h"
 #include "app/TransferThreads.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderIdentity.h"
 #include "engine/PromptTexts.h"
+#include "platform/IFileManagerBridge.h"
+#include "platform/LocalPath.h"
 
 namespace ferrymark {
 namespace {
@@ -56,22 +56,45 @@ bool UIHandler::sourcePathLiesInTargetPath(const std::string& source, const std:
     return liesInByPath(source, target) || FolderIdentity::liesWithin(target, source);
 }
 
+namespace {
+
+void refuse(PasteContext& context, bool move, PasteRefusal why, const std::string& detail) {
+    context.host.log(std::string(move ? "Move" : "Paste") + ": " + detail);
+    if (context.refuse) {
+        context.refuse(why, detail);
+    }
+}
+
+}  // namespace
+
 bool UIHandler::performPaste(bool move, PasteContext& context) {
-    const char* command = move ? "Move" : "Paste";
     if (!context.bridge.isFileManagerFrontmost()) {
-        context.host.log(std::string(command) + ": no file manager window is in front");
+        refuse(context, move, PasteRefusal::NoFileManagerInFront,
+               "no file manager window is in front");
         return false;
     }
     const InsertionLocation location = context.bridge.insertionLocation();
     if (!location.path) {
-        context.host.log(std::string(command) + ": " + location.whyNot);
+        refuse(context, move, PasteRefusal::NoLocation, location.whyNot);
         return false;
     }
-    const std::string target = *location.path;
+    return pasteInto(move, *location.path, true, context);
+}
 
+bool UIHandler::performPasteInto(bool move, const InsertionLocation& folder,
+                                 PasteContext& context) {
+    if (!folder.path) {
+        refuse(context, move, PasteRefusal::NotAFolder, folder.whyNot);
+        return false;
+    }
+    return pasteInto(move, *folder.path, false, context);
+}
+
+bool UIHandler::pasteInto(bool move, const std::string& target, bool fromWindow,
+                          PasteContext& context) {
     const CopiedFiles copied = context.readClipboard();
     if (copied.paths.empty()) {
-        context.host.log(std::string(command) + ": no copied files on the clipboard");
+        refuse(context, move, PasteRefusal::NoCopiedFiles, "no copied files on the clipboard");
         return false;
     }
 
@@ -88,7 +111,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
         context.host.activateApplication();
         const PromptAnswer answer = context.ask(PromptTexts::intoItself(source));
         dontAsk = answer.dontAsk;
-        if (context.isApplicationActive()) {
+        if (fromWindow && context.isApplicationActive()) {
             context.bridge.activateFileManager();
         }
         if (answer.code == kAnswerStop) {
@@ -103,7 +126,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
     if (!job) {
         return false;
     }
-    context.threads.start([job, target, move, &context] {
+    context.threads.start([job, target, move, fromWindow, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);
         const auto began = std::chrono::steady_clock::now();
@@ -114,7 +137,7 @@ bool UIHandler::performPaste(bool move, PasteContext& context) {
                                 std::chrono::duration_cast<std::chrono::milliseconds>(
                                     std::chrono::steady_clock::now() - began));
         context.host.runOnUiThread([&] {
-            if (context.isApplicationActive()) {
+            if (fromWindow && context.isApplicationActive()) {
                 context.bridge.activateFileManager();
             }
         });

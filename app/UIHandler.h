@@ -14,7 +14,16 @@ class IFileManagerBridge;
 class IJobHost;
 class TransferThreads;
 struct Prompt;
+struct InsertionLocation;
 struct PromptAnswer;
+
+// Why a command did nothing, so that the user can be told.
+enum class PasteRefusal {
+    NoFileManagerInFront,  // nothing or another application is in front
+    NoLocation,            // the file manager in front did not tell its folder
+    NotAFolder,            // the folder given to the command is not a local folder
+    NoCopiedFiles,         // the clipboard holds no copied files
+};
 
 // What a paste command needs from the application around it.
 struct PasteContext {
@@ -33,6 +42,8 @@ struct PasteContext {
     // Called from the job's worker once it has ended, with a copy of how it went; the
     // receiver hands it to the UI thread. May be empty.
     std::function<void(TransferOutcome)> jobEnded;
+    // UI thread: tells the user why the command did nothing; detail is the log line's.
+    std::function<void(PasteRefusal, const std::string& detail)> refuse = {};
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager
@@ -41,10 +52,18 @@ class UIHandler {
   public:
     // UI thread. True when a job was started.
     static bool performPaste(bool move, PasteContext& context);
+    // UI thread. The same into a folder given to the command (a file manager's own menu
+    // entry, the command line): no window in front is asked.
+    static bool performPasteInto(bool move, const InsertionLocation& folder, PasteContext& context);
 
     // True when target is source or lies anywhere below it, compared literally, element
     // by element: /a/b holds /a/b/c but not /a/bc.
     static bool sourcePathLiesInTargetPath(const std::string& source, const std::string& target);
+
+  private:
+    // fromWindow: the focus goes back to the file manager after a prompt and at the end.
+    static bool pasteInto(bool move, const std::string& target, bool fromWindow,
+                          PasteContext& context);
 };
 
 }  // namespace ferrymark

@@ -1,23 +1,76 @@
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <cstdio>
 
 #include "FerrymarkVersion.h"
 
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/InstanceClient.h"
+#include "app/InstanceService.h"
 #include "app/SignalRelay.h"
-#include "app/X11FileManagerBridge.h"
 #include "engine/InFlightRecord.h"
+#include "platform/x11/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
 
+namespace {
+
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+const char* const kNoDisplay =
+    "Ferrymark needs a graphical desktop session, and none was found (no DISPLAY); start it "
+    "from a terminal or the applications menu inside your desktop session.\n";
+
+// Options are handled without a display: they print, or hand a command to the running
+// instance. Returns the exit status, or -1 to go on and start the tray application.
+int runCommandLine(int argc, char** argv) {
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ferrymark"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
+    const auto line = ferrymark::CommandLine::parse(core.arguments(), QDir::currentPath());
+    using Action = ferrymark::CommandLine::Action;
+    switch (line.action) {
+        case Action::Run:
+            return -1;
+        case Action::Help:
+        case Action::Version:
+            std::fputs(line.text.toLocal8Bit().constData(), stdout);
+            return 0;
+        case Action::Error:
+            std::fprintf(stderr, "ferrymark: %s\n", line.text.toLocal8Bit().constData());
+            return 2;
+        case Action::Paste:
+        case Action::Move:
+            break;
+    }
+    const auto outcome = ferrymark::InstanceClient::send(
+        QDBusConnection::sessionBus(), line.action == Action::Move, line.folder,
+        hasDisplay() ? QCoreApplication::applicationFilePath() : QString());
+    if (!outcome.delivered) {
+        std::fprintf(stderr, "ferrymark: %s\n", outcome.error.toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr,
-                     "Ferrymark needs a graphical desktop session, and none was found (no "
-                     "DISPLAY); start it from a terminal or the applications menu inside your "
-                     "desktop session.\n");
+    if (argc > 1) {
+        if (const int status = runCommandLine(argc, argv); status >= 0) {
+            return status;
+        }
+    }
+    if (!hasDisplay()) {
+        std::fputs(kNoDisplay, stderr);
         return 1;
     }
     QApplication app(argc, argv);
@@ -26,18 +79,40 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     ferrymark::InFlightRecord::cleanUpLeftovers();
 
+    // One Ferrymark per session: a second start leaves the first alone.
+    ferrymark::InstanceService service(QDBusConnection::sessionBus());
+    switch (service.claim()) {
+        case ferrymark::InstanceService::Claim::HeldByAnother:
+            std::fputs("Ferrymark is already running in this session.\n", stderr);
+            return 0;
+        case ferrymark::InstanceService::Claim::NoBus:
+            std::fputs(
+                "Ferrymark: no session bus; --paste and --move cannot reach this "
+                "instance.\n",
+                stderr);
+            break;
+        case ferrymark::InstanceService::Claim::Owned:
+            break;
+    }
+
     ferrymark::QtJobHost host;
     std::unique_ptr<ferrymark::X11FileManagerBridge> bridge =
         ferrymark::X11FileManagerBridge::create();
     ferrymark::AppEnvironment env;
     env.host = &host;
     env.bridge = bridge.get();
+    env.confirm = [](const QString& question) {
+        return QMessageBox::question(nullptr, QStringLiteral("Ferrymark"), question) ==
+               QMessageBox::Yes;
+    };
     if (bridge) {
         host.setDeactivateHook([b = bridge.get()] { b->activateFileManager(); });
     }
     ferrymark::AppDelegate delegate(env);
     QObject::connect(&delegate, &ferrymark::AppDelegate::terminateRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&service, &ferrymark::InstanceService::commandRequested, &delegate,
+                     &ferrymark::AppDelegate::runCommand);
 
     ferrymark::SignalRelay signalRelay;
     QObject::connect(&signalRelay, &ferrymark::SignalRelay::terminationRequested, &delegate,

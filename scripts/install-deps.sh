@@ -13,6 +13,7 @@ packages=(
     rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
+    nemo caja dolphin pcmanfm-qt libglib2.0-bin
 )
 
 sudo_cmd=()

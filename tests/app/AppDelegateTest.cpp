@@ -18,10 +18,10 @@
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
-#include "app/IFileManagerBridge.h"
 #include "app/TransferNotices.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
+#include "platform/IFileManagerBridge.h"
 #include "ui/AlertWindowController.h"
 #include "ui/QtJobHost.h"
 
@@ -62,6 +62,16 @@ class AppDelegateTest : public ::testing::Test {
         };
         env.registerHotKeys = false;
         env.notifier = &notifier;
+        if (answerQuestions) {
+            env.home = QString::fromStdString(tree.path("home"));
+            env.confirm = [this](const QString& question) {
+                questions.push_back(question);
+                return *answerQuestions;
+            };
+            env.showMessage = [this](const QString&, const QString& text) {
+                messages.push_back(text);
+            };
+        }
         return env;
     }
     // Starts the delegate as the application does and lets its queued launch run.
@@ -86,6 +96,9 @@ class AppDelegateTest : public ::testing::Test {
     FakeNotifier notifier;
     CopiedFiles copied;
     std::vector<QString> opened;
+    std::optional<bool> answerQuestions;  // unset: no questions can be asked
+    std::vector<QString> questions;
+    std::vector<QString> messages;
 };
 
 TEST_F(AppDelegateTest, FirstRunDisagreeStoresNothing) {
@@ -137,6 +150,41 @@ TEST_F(AppDelegateTest, StartItemStoredAsFalseCountsAsPresent) {
     auto delegate = launch(std::nullopt, &shown);
     EXPECT_FALSE(autostartWritten());
     EXPECT_TRUE(opened.empty());
+}
+
+// The file managers' entries are offered once, after the first start; yes writes them
+// (and, on a second yes, their keys) into every installed file manager, and the tray
+// menu's Remove takes out all of it.
+TEST_F(AppDelegateTest, FileManagerEntriesOfferedOnceAndRemovedWhole) {
+    answerQuestions = true;
+    int shown = 0;
+    auto first = launch(true, &shown);
+    QCoreApplication::processEvents();  // the offer comes after the launch
+    ASSERT_EQ(questions.size(), 2u) << "the entries, then their keys";
+    ASSERT_EQ(messages.size(), 1u);
+    if (messages.front().contains(QStringLiteral("No file manager"))) {
+        GTEST_SKIP() << "no file manager is installed here: scripts/install-deps.sh";
+    }
+    EXPECT_TRUE(messages.front().contains(QStringLiteral("Paste Here with Ferrymark")));
+    const auto files = [this] {
+        std::vector<std::string> out;
+        if (std::filesystem::exists(tree.path("home"))) {
+            for (const auto& e : std::filesystem::recursive_directory_iterator(tree.path("home"))) {
+                if (e.is_regular_file()) {
+                    out.push_back(e.path().string());
+                }
+            }
+        }
+        return out;
+    };
+    EXPECT_FALSE(files().empty());
+    first.reset();
+
+    auto later = launch(std::nullopt, &shown);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(questions.size(), 2u) << "offered a second time";
+    later->removeFromFileManagers(nullptr);
+    EXPECT_EQ(files(), std::vector<std::string>{});
 }
 
 TEST_F(AppDelegateTest, QuitWithoutTransfersDoesNotAsk) {

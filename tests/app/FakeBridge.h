@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/IFileManagerBridge.h"
+#include "platform/IFileManagerBridge.h"
 
 namespace ferrymark::testing {
 

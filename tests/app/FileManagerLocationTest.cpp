@@ -1,4 +1,4 @@
-#include "app/FileManagerLocation.h"
+#include "platform/FileManagerLocation.h"
 
 #include <gtest/gtest.h>
 

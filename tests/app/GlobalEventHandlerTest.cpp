@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/GlobalEventHandler.h"
-#include "app/IKeyGrabber.h"
 #include "app/NamedException.h"
+#include "platform/IKeyGrabber.h"
 #include "ui/SystemLog.h"
 
 namespace ferrymark {

@@ -21,7 +21,7 @@
 
 #include "app/GlobalEventHandler.h"
 #include "app/NamedException.h"
-#include "app/X11KeyGrabber.h"
+#include "platform/x11/X11KeyGrabber.h"
 #include "ui/SystemLog.h"
 
 namespace ferrymark {

@@ -1,4 +1,4 @@
-#include "app/LocalPath.h"
+#include "platform/LocalPath.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "TestTree.h"
-#include "app/IFileManagerBridge.h"
 #include "app/TransferThreads.h"
 #include "app/UIHandler.h"
 #include "engine/CopyHandler.h"
+#include "platform/IFileManagerBridge.h"
 #include "tools/HeadlessHost.h"
 
 namespace ferrymark {
@@ -84,6 +84,7 @@ class PasteCommandTest : public ::testing::Test {
                       outcomes.push_back(std::move(outcome));
                   }} {
         bridge.location = InsertionLocation::at(tree.mkdir("target"));
+        context.refuse = [this](PasteRefusal why, const std::string&) { refusals.push_back(why); };
     }
 
     PromptAnswer next() {
@@ -112,6 +113,7 @@ class PasteCommandTest : public ::testing::Test {
     std::mutex lock;
     std::vector<std::string> events;
     std::vector<TransferOutcome> outcomes;
+    std::vector<PasteRefusal> refusals;
     PasteContext context;
 };
 
@@ -131,6 +133,33 @@ TEST_F(PasteCommandTest, NothingHappensWithoutAFileManagerOrFiles) {
               (std::vector<std::string>{"Paste: no file manager window is in front",
                                         "Paste: Caja does not tell its folder",
                                         "Paste: no copied files on the clipboard"}));
+    // Each reason reaches the user, not only the log.
+    EXPECT_EQ(refusals,
+              (std::vector<PasteRefusal>{PasteRefusal::NoFileManagerInFront,
+                                         PasteRefusal::NoLocation, PasteRefusal::NoCopiedFiles}));
+}
+
+// A folder handed to the command (a file manager's entry, the command line) is used
+// without asking the window in front, with the same clipboard and into-itself rules.
+TEST_F(PasteCommandTest, AGivenFolderSkipsTheWindowInFront) {
+    copied.paths = {tree.write("src/a", "a"), tree.path("src")};
+    answers = {PromptAnswer{0, false}};  // Continue: src is left out
+    bridge.frontmost = false;
+    tree.mkdir("src/inner");
+    const bool started =
+        UIHandler::performPasteInto(false, InsertionLocation::at(tree.path("src/inner")), context);
+    threads.waitFor(std::chrono::seconds(60));
+    EXPECT_TRUE(started);
+    EXPECT_EQ(tree.read("src/inner/a"), "a");
+    ASSERT_EQ(prompts.size(), 1u);  // src itself would go into its own subfolder
+    EXPECT_EQ(bridge.activations, 0) << "no file-manager window was asked for the folder";
+
+    EXPECT_FALSE(UIHandler::performPasteInto(true, InsertionLocation::none("gone"), context));
+    copied.paths.clear();
+    EXPECT_FALSE(
+        UIHandler::performPasteInto(true, InsertionLocation::at(tree.path("target")), context));
+    EXPECT_EQ(refusals,
+              (std::vector<PasteRefusal>{PasteRefusal::NotAFolder, PasteRefusal::NoCopiedFiles}));
 }
 
 TEST_F(PasteCommandTest, CopiesIntoTheFileManagersFolderAndListsTheJobMeanwhile) {

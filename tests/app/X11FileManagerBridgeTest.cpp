@@ -1,4 +1,4 @@
-#include "app/X11FileManagerBridge.h"
+#include "platform/x11/X11FileManagerBridge.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -193,6 +194,40 @@ TEST_F(X11FileManagerBridgeTest, OurOwnWindowLeavesTheFileManagerInFront) {
     ASSERT_TRUE(activate(editor));
     ASSERT_TRUE(activate(own.winId()));
     EXPECT_FALSE(bridge->isFileManagerFrontmost());
+}
+
+// The desktop clicked leaves nothing in front (or the desktop's own window, which Caja and
+// Nemo draw under their own class): the paste is refused rather than sent to the
+// file-manager window seen last, which is often the source folder.
+TEST_F(X11FileManagerBridgeTest, NothingOrTheDesktopInFrontIsNoFileManager) {
+    auto bridge = makeBridge();
+    const xcb_window_t thunar = window("Thunar", path("src") + " - Thunar");
+    const xcb_window_t desktop = window("Caja", "x-caja-desktop");
+    const xcb_atom_t type = internAtom("_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktopType = internAtom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, desktop, type, XCB_ATOM_ATOM, 32, 1,
+                        &desktopType);
+    xcb_flush(qtConnection());
+    // The window manager restacks a window that turns into the desktop, and may hand it
+    // the focus while doing so: let it settle before the test moves the focus.
+    const auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    X11Wait::until([&] { return std::chrono::steady_clock::now() > settled; });
+
+    ASSERT_TRUE(activate(thunar));
+    ASSERT_TRUE(bridge->isFileManagerFrontmost());
+    ASSERT_TRUE(activate(desktop));
+    EXPECT_FALSE(bridge->isFileManagerFrontmost());
+    EXPECT_FALSE(bridge->insertionLocation().path);
+
+    ASSERT_TRUE(activate(thunar));
+    ASSERT_TRUE(bridge->isFileManagerFrontmost());
+    const xcb_window_t none = XCB_WINDOW_NONE;
+    xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, rootWindow(),
+                        internAtom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &none);
+    xcb_flush(qtConnection());
+    ASSERT_TRUE(waitSeenActive(XCB_WINDOW_NONE));
+    EXPECT_FALSE(bridge->isFileManagerFrontmost());
+    EXPECT_FALSE(bridge->insertionLocation().path);
 }
 
 TEST_F(X11FileManagerBridgeTest, ActivationGivesTheFocusBackToTheFileManager) {

@@ -18,7 +18,7 @@ esac
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/config/Ferrymark"
-printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\n' \
+printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\nfileManagerEntriesOffered=true\n' \
     >"$home/config/Ferrymark/Ferrymark.ini"
 HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen "$program" \
     >"$home/log" 2>&1 &

@@ -250,7 +250,7 @@ class Desktop:
         folder = os.path.join(self.home, ".config", "Ferrymark")
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "Ferrymark.ini"), "w") as f:
-            f.write("[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\n")
+            f.write("[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\nfileManagerEntriesOffered=true\n")
 
     def start_ferrymark(self):
         self.seed_settings()
@@ -497,7 +497,11 @@ class Desktop:
             title = os.path.basename(folder)
         else:
             args, wm_class = ["thunar", folder], "Thunar"
+            # With its full-path title option on, or (entry scenarios) as it comes.
             title = f"{folder} - Thunar"
+            if not os.path.exists(os.path.join(
+                    self.home, ".config/xfce4/xfconf/xfce-perchannel-xml/thunar.xml")):
+                title = f"{os.path.basename(folder)} - Thunar"
         self.spawn(manager, args)
 
         def shown():
@@ -600,24 +604,34 @@ def transfer_tree():
     }
 
 
-def paste_and_watch(d, dest_window, hot_key):
+def paste_and_watch(d, dest_window, hot_key, nth=1):
     """Presses the hot key with dest_window in front; returns once the transfer ended,
     after checking that the progress window showed while it ran."""
     d.activate(dest_window.id)
     d.key(hot_key)
     try:
-        d.wait_log("Begin copy to", 1, timeout=30)
+        d.wait_log("Begin copy to", nth, timeout=30)
     except Failure:
         raise Failure("the hot key started no transfer; Ferrymark said:\n" + d.stderr())
-    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to"), 120,
+    progress = wait_for(lambda: d.progress_window() or d.count_log("End copy to") >= nth, 120,
                         "the progress window")
     if not isinstance(progress, Window):
         raise Failure("the transfer ended before its progress window showed")
     d.screenshot("progress")
-    if d.count_log("End copy to"):
+    if d.count_log("End copy to") >= nth:
         raise Failure("the progress window showed only after the transfer")
-    d.wait_log("End copy to", 1, timeout=300)
+    d.wait_log("End copy to", nth, timeout=300)
     d.wait_gone(progress.id, "the progress window to close")
+
+
+def check_transfer(expected, source, dest, move):
+    """The destination holds exactly the expected items, byte for byte; a move left none."""
+    if listing(dest) != sorted(expected):
+        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
+    for name, want in expected.items():
+        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
+    if move and listing(source):
+        raise Failure(f"the moved sources are still there: {listing(source)}")
 
 
 def paste_scenario(d, manager, move):
@@ -633,13 +647,7 @@ def paste_scenario(d, manager, move):
     dest_window = d.open_folder(manager, dest, 1)
     paste_and_watch(d, dest_window, "super+alt+m" if move else "super+alt+v")
     d.screenshot("done")
-
-    if listing(dest) != sorted(expected):
-        raise Failure(f"the destination holds {listing(dest)}, not {sorted(expected)}")
-    for name, want in expected.items():
-        compare(want, manifest(os.path.join(dest, name)), f"the copy of {name!r}")
-    if move and listing(source):
-        raise Failure(f"the moved sources are still there: {listing(source)}")
+    check_transfer(expected, source, dest, move)
     if not move:
         for path in items:
             compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
@@ -664,6 +672,61 @@ def scenario_paste_thunar(d):
                 '  <property name="misc-full-path-in-window-title" type="bool" value="true"/>\n'
                 '</channel>\n')
     paste_scenario(d, "thunar", move=False)
+
+
+def entry_key_scenario(d, manager, move):
+    """Ferrymark's entries written into the file manager before it starts; the copy made with
+    its own Ctrl+C; the entry's key pressed in the destination window with nothing selected.
+    The window title tells nothing here: the folder comes from the file manager itself."""
+    fm_entries = os.path.join(os.path.dirname(os.path.dirname(d.ferrymark_path)), "tools",
+                              "fm-entries")
+    out = run([fm_entries, "add", d.home, d.ferrymark_path, "--keys"], env=d.env)
+    d.step("entries written: " + " ".join(out.stdout.decode().split()))
+    source = os.path.join(d.data, "Quelle #1 & co")
+    dest = os.path.join(d.data, "Ziel 100% ä")
+    make_tree(source, transfer_tree())
+    os.makedirs(dest)
+    items = [os.path.join(source, n) for n in listing(source)]
+    expected = {os.path.basename(p): manifest(p) for p in items}
+
+    src_window = d.open_folder(manager, source, 0)
+    d.copy_all(src_window, items)
+    dest_window = d.open_folder(manager, dest, 1)
+    _, _, width, height = d.geometry(dest_window.id)
+    d.activate(dest_window.id)
+    if manager == "thunar":
+        # Its own context menu on the empty area: Create Folder..., Create Document, Paste,
+        # then "Paste Here with Ferrymark", chosen with the arrow keys.
+        d.x("xdotool", "mousemove", "--window", str(dest_window.id), str(width * 3 // 4),
+            str(height * 3 // 4), "click", "3")
+        time.sleep(1.0)
+        d.screenshot("context-menu")
+        d.key("Down", "Down", "Down", "Down")
+        time.sleep(0.3)
+        d.screenshot("context-menu-entry")
+        d.key("Return")
+        d.wait_log("End copy to", 1, timeout=300)
+        d.step("the menu entry pasted")
+        check_transfer(expected, source, dest, False)
+        for name in listing(dest):
+            path = os.path.join(dest, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+    d.click(dest_window.id, width * 3 // 4, height * 9 // 10)  # nothing selected
+    time.sleep(0.3)
+    paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v",
+                    nth=2 if manager == "thunar" else 1)
+    d.screenshot("done")
+    check_transfer(expected, source, dest, move)
+
+
+def scenario_entry_thunar(d):
+    """Thunar's own action and key (uca.xml, accels.scm) paste with nothing selected."""
+    entry_key_scenario(d, "thunar", move=False)
+
+
+def scenario_entry_nautilus(d):
+    """Nautilus's script key (scripts-accels) moves with nothing selected."""
+    entry_key_scenario(d, "nautilus", move=True)
 
 
 def scenario_conflicts(d):
@@ -899,6 +962,8 @@ SCENARIOS = {
     "pause_stop": (scenario_pause_stop, ["nautilus"]),
     "paste_thunar": (scenario_paste_thunar, ["thunar"]),
     "quit_tray": (scenario_quit_tray, ["nautilus"]),
+    "entry_thunar": (scenario_entry_thunar, ["thunar"]),
+    "entry_nautilus": (scenario_entry_nautilus, ["nautilus"]),
 }
 
 COMMON_TOOLS = ["xdotool", "xprop", "xwininfo", "xclip", "import", "trayer", "dbus-daemon"]
