@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/SignalRelay.h"
 #include "app/X11FileManagerBridge.h"
+#include "engine/InFlightRecord.h"
 #include "ui/QtJobHost.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
     app.setQuitOnLastWindowClosed(false);
+    ferrymark::InFlightRecord::cleanUpLeftovers();
 
     ferrymark::QtJobHost host;
     std::unique_ptr<ferrymark::X11FileManagerBridge> bridge =

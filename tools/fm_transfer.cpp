@@ -18,6 +18,7 @@
 #include "FerrymarkVersion.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderIdentity.h"
+#include "engine/InFlightRecord.h"
 #include "engine/TransferDriver.h"
 #include "tools/HeadlessHost.h"
 
@@ -151,6 +152,7 @@ sigset_t blockStopSignals() {
 
 int main(int argc, char** argv) {
     const sigset_t signals = blockStopSignals();
+    ferrymark::InFlightRecord::cleanUpLeftovers();
     HeadlessHost host;
     std::mutex outputLock;
     auto print = [&](const std::string& line) {

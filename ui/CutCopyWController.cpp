@@ -1,6 +1,7 @@
 #include "ui/CutCopyWController.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGraphicsColorizeEffect>
 #include <QLocale>
 #include <QProgressBar>
@@ -190,6 +191,11 @@ void CutCopyWController::tick(CopyHandler& job) {
     ui_->lbDataProgressDesc->setText(
         QStringLiteral("%1 of %2").arg(size(job.dataProcessed()), size(job.totalData())));
 
+    if (job.finishing()) {
+        ui_->lbTimeProgressDesc->setText(QCoreApplication::translate(
+            "CutCopyWController", "Finishing: writing the copies to the disk…"));
+        return;
+    }
     const std::int64_t beats = job.uiBeatCount();
     if (beats >= 2 && job.dataProcessed() != 0) {
         const auto toGo = static_cast<double>(job.totalData() - job.dataProcessed());

@@ -1,7 +1,9 @@
 #include "app/AppDelegate.h"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include <filesystem>
 
 #include <QAction>
 #include <QApplication>
@@ -191,12 +193,14 @@ TEST_F(QuitDuringTransferTest, NoLetsTheTransferGoOn) {
 }
 
 TEST_F(QuitDuringTransferTest, YesStopsEveryTransferAndLeavesNoPartialFile) {
-    ASSERT_TRUE(tree.exists("target/big.bin"));  // partly written
+    // Partly written, under a hidden temporary name until it is complete.
+    ASSERT_FALSE(tree.exists("target/big.bin"));
+    ASSERT_FALSE(std::filesystem::is_empty(tree.path("target")));
     ModalScript::onNextPrompt(&ModalScript::clickStop);
     EXPECT_TRUE(delegate->applicationShouldTerminate());
     // Quitting waited for the stopped transfer to remove what it had written.
     EXPECT_EQ(delegate->transfers().running(), 0);
-    EXPECT_FALSE(tree.exists("target/big.bin"));
+    EXPECT_TRUE(std::filesystem::is_empty(tree.path("target")));
     EXPECT_TRUE(tree.exists("big.bin"));
 }
 

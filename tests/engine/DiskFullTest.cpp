@@ -9,6 +9,7 @@
 #include "TestTree.h"
 #include "engine/CopyHandler.h"
 #include "engine/FileCopy.h"
+#include "engine/ItemPlacement.h"
 #include "tools/HeadlessHost.h"
 
 namespace ferrymark {
@@ -72,6 +73,19 @@ TEST_F(DiskFullTest, StopRemovesThePartialFile) {
     EXPECT_FALSE(tree.exists("small/copy.bin"));
     EXPECT_EQ(job->remainingItems(), 1);
     EXPECT_FALSE(job->sourceFullyTransferred(0));
+}
+
+// A Replace whose copy meets a full disk and is stopped keeps the old file whole, and leaves
+// no partial one.
+TEST_F(DiskFullTest, StoppedReplaceKeepsTheOldFile) {
+    tree.write("small/copy.bin", "old version");
+    host.addAnswer(PromptKind::DiskFull, PromptAnswer{kAnswerStop, false});
+    auto job = CopyHandler::initWithFiles({source}, host);
+    job->setFileNoPrompt(Policy::Replace);
+    DeferredConflictList conflicts;
+    EXPECT_FALSE(placeFile(source, mountPoint + "/copy.bin", conflicts, *job));
+    EXPECT_EQ(tree.read("small/copy.bin"), "old version");
+    EXPECT_EQ(tree.listing("small"), (std::vector<std::string>{"copy.bin", "filler"}));
 }
 
 }  // namespace

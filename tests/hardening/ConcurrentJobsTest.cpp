@@ -25,8 +25,8 @@ bool waitFor(const std::function<bool()>& done) {
     return true;
 }
 
-// A is paused inside the file; B, a Move of the same file into the same folder, replaces
-// A's partial file and finishes, removing its source. Stopping A then takes A's cancel
+// A is paused inside the file (written under a temporary name); B, a Move of the same file
+// into the same folder, finishes first and removes its source. Stopping A then takes A's cancel
 // path, which removes the partial file by its path: the path now holds B's finished copy,
 // the only copy left.
 TEST(ConcurrentJobs, StoppingAJobKeepsTheFileAnotherJobFinishedAtItsPath) {
@@ -44,7 +44,8 @@ TEST(ConcurrentJobs, StoppingAJobKeepsTheFileAnotherJobFinishedAtItsPath) {
     std::thread firstWorker([&] { first->copyFilesTo(target); });
     ASSERT_TRUE(waitFor([&] { return first->pause_semaphore() != nullptr; }));
     host.runOnUiThread([&] { first->togglePause(); });
-    ASSERT_TRUE(waitFor([&] { return tree.exists("dst/big.bin"); }));
+    ASSERT_TRUE(waitFor([&] { return !tree.listing("dst").empty(); }));
+    ASSERT_FALSE(tree.exists("dst/big.bin")) << "a partial file under its final name";
     ASSERT_TRUE(first->paused());
     ASSERT_LT(first->dataProcessed(), static_cast<std::int64_t>(content.size()))
         << "the first job finished before it could be paused";
