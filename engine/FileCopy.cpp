@@ -107,6 +107,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
 }
 
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {
+    job.setCurrentItem(source);
     FileReader reader(source);
     if (reader.openFailed()) {
         const std::string reason = std::strerror(errno);
