@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/AgreementWindow.h"
@@ -23,6 +24,7 @@
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
+#include "ui/AlertWindowController.h"
 #include "ui/PromptPresenter.h"
 
 // The resources live in a static library: they must be pulled in by name.
@@ -155,6 +157,48 @@ void AppDelegate::quit(QObject*) {
     }
     applicationWillTerminate();
     terminated_ = true;
+    emit terminateRequested();
+}
+
+void AppDelegate::terminateFromSignal() {
+    if (terminatingFromSignal_) {
+        return;
+    }
+    terminatingFromSignal_ = true;
+    terminated_ = true;
+    // The workers give the gate back while they wait for an answer, so this cannot block
+    // on a prompt that is open.
+    for (const auto& job : windowMenu_->jobs()) {
+        job->cancelTask();
+    }
+    closeModalWindows();
+    // A prompt that a stopping worker still puts up is answered too; timers reach nested
+    // modal loops.
+    auto* answerer = new QTimer(this);
+    connect(answerer, &QTimer::timeout, this, &AppDelegate::closeModalWindows);
+    answerer->start(50);
+    // The modal loops unwind once this returns; the rest runs after them.
+    QTimer::singleShot(0, this, &AppDelegate::finishTermination);
+}
+
+void AppDelegate::closeModalWindows() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog == nullptr || !dialog->isVisible()) {
+            continue;
+        }
+        if (auto* prompt = qobject_cast<AlertWindowController*>(dialog)) {
+            prompt->done(kAnswerStop);
+        } else {
+            dialog->reject();
+        }
+    }
+}
+
+void AppDelegate::finishTermination() {
+    waitForTransfers();
+    applicationWillTerminate();
     emit terminateRequested();
 }
 

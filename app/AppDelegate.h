@@ -67,6 +67,10 @@ class AppDelegate : public QObject {
     void doPaste(QObject* sender);
     void doMove(QObject* sender);
     void quit(QObject* sender);
+    // SIGTERM or SIGINT: nobody may be there to answer, so nothing is asked. Open windows
+    // are answered Stop, transfers are stopped (their partial files removed) and the
+    // program ends, also while a modal window's loop runs.
+    void terminateFromSignal();
     void showAboutDialog(QObject* sender);
     void clickLicenseAgree();
     void clickLicenseDisagree();
@@ -79,6 +83,8 @@ class AppDelegate : public QObject {
     void addAppAsLoginItem();
     QString aboutDocumentPath() const;
     void waitForTransfers();
+    static void closeModalWindows();
+    void finishTermination();
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
@@ -89,6 +95,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<PasteContext> paste_;
     bool terminated_ = false;
     bool hotKeysRegistered_ = false;
+    bool terminatingFromSignal_ = false;
 };
 
 }  // namespace ferrymark

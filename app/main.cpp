@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 
     ferrymark::SignalRelay signalRelay;
     QObject::connect(&signalRelay, &ferrymark::SignalRelay::terminationRequested, &delegate,
-                     [&delegate] { delegate.quit(nullptr); });
+                     [&delegate] { delegate.terminateFromSignal(); });
     // The session ending asks too; with transfers running the user may cancel it.
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &delegate,

@@ -41,4 +41,34 @@ wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit $status after SIGTERM: $(cat "$home/log")"
 [ ! -e "$home/config/autostart/ferrymark.desktop" ] || fail "a later run wrote the autostart entry"
-echo "1 passed, 0 failed"
+
+# A first run waits in the agreement window's modal loop; SIGTERM and SIGINT must still end
+# it, promptly and cleanly, and storing nothing: the agreement comes again next time.
+for sig in TERM INT; do
+    first=$(mktemp -d)
+    HOME=$first XDG_CONFIG_HOME=$first/config QT_QPA_PLATFORM=offscreen "$program" \
+        >"$first/log" 2>&1 &
+    pid=$!
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || fail "first run ended on its own: $(cat "$first/log")"
+        sleep 0.1
+    done
+    kill -"$sig" "$pid"
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid"
+        fail "agreement open: still running 5 s after SIG$sig"
+    fi
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "agreement open: exit $status after SIG$sig: $(cat "$first/log")"
+    if grep -qs licenseAgreed "$first/config/Ferrymark/Ferrymark.ini"; then
+        fail "agreement open: SIG$sig stored the agreement"
+    fi
+    [ ! -e "$first/config/autostart/ferrymark.desktop" ] || fail "SIG$sig wrote autostart"
+    rm -rf "$first"
+done
+echo "3 passed, 0 failed"
