@@ -1,12 +1,16 @@
 #include "app/AppDelegate.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
@@ -19,6 +23,7 @@
 #include "app/ClipboardReader.h"
 #include "app/GlobalEventHandler.h"
 #include "app/IFileManagerBridge.h"
+#include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
 #include "app/UserDefaults.h"
 #include "app/WindowMenu.h"
@@ -38,6 +43,10 @@ namespace {
 const QString kLicenseAgreed = QStringLiteral("licenseAgreed");
 const QString kHelpGuideLaunched = QStringLiteral("helpGuideLaunched");
 const QString kStartItem = QStringLiteral("startItem");
+
+QString hotKeySetting(const QByteArray& slot) {
+    return QStringLiteral("hotKeys/") + QString::fromLatin1(slot);
+}
 
 // Stands in where no file manager can be asked (no X11): commands say so and do nothing.
 class NoFileManager final : public IFileManagerBridge {
@@ -70,9 +79,29 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [] { return QApplication::activeWindow() != nullptr; },
         [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
         [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); }});
+    applyStoredHotKeys();
+}
+
+// The resource defines the hot keys; the user's choice, once made, overrides it.
+void AppDelegate::applyStoredHotKeys() {
+    for (const auto& entry : statusMenu_->entries()) {
+        const QString stored = defaults_->stringValue(hotKeySetting(entry.slot));
+        if (stored.isNull()) {
+            continue;
+        }
+        QString key;
+        Qt::KeyboardModifiers mask;
+        if (stored.isEmpty()) {
+            statusMenu_->setKeyEquivalent(entry.slot, {}, {});
+        } else if (StatusMenu::keyOf(QKeySequence(stored, QKeySequence::PortableText), &key,
+                                     &mask)) {
+            statusMenu_->setKeyEquivalent(entry.slot, key, mask);
+        }
+    }
 }
 
 AppDelegate::~AppDelegate() {
+    delete preferences_;
     if (hotKeysRegistered_) {
         applicationWillTerminate();
     }
@@ -85,6 +114,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     AgreementWindow agreement;
     if (agreement.runModal()) {
+        startAtLoginChosen_ = agreement.cbStartAtLogin()->isChecked();
         clickLicenseAgree();
     } else {
         clickLicenseDisagree();
@@ -109,7 +139,9 @@ void AppDelegate::clickLicenseDisagree() {
 
 void AppDelegate::doApplicationLaunch() {
     if (!defaults_->hasValue(kStartItem)) {
-        addAppAsLoginItem();
+        if (startAtLoginChosen_) {
+            addAppAsLoginItem();
+        }
         defaults_->setBool(kStartItem, true);
         defaults_->synchronize();
     }
@@ -137,10 +169,102 @@ void AppDelegate::doApplicationLaunch() {
     }
 }
 
+QString AppDelegate::autostartFolder() const {
+    return env_.autostartFolder.isEmpty() ? AutostartEntry::defaultFolder() : env_.autostartFolder;
+}
+
 void AppDelegate::addAppAsLoginItem() {
-    const QString folder =
-        env_.autostartFolder.isEmpty() ? AutostartEntry::defaultFolder() : env_.autostartFolder;
-    AutostartEntry::add(folder, QCoreApplication::applicationFilePath());
+    AutostartEntry::add(autostartFolder(), QCoreApplication::applicationFilePath());
+}
+
+bool AppDelegate::startsAtLogin() const {
+    return AutostartEntry::exists(autostartFolder());
+}
+
+bool AppDelegate::setStartsAtLogin(bool on) {
+    if (on) {
+        addAppAsLoginItem();
+    } else {
+        AutostartEntry::remove(autostartFolder());
+    }
+    return startsAtLogin();
+}
+
+QString AppDelegate::changeHotKey(const QByteArray& slot, const QKeySequence& sequence) {
+    const auto& entries = statusMenu_->entries();
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.slot == slot; });
+    if (entry == entries.end()) {
+        return tr("There is no such command.");
+    }
+    const QString oldText = StatusMenu::sequenceOf(entry->keyEquivalent, entry->modifierMask)
+                                .toString(QKeySequence::NativeText);
+    QString key;
+    Qt::KeyboardModifiers mask;
+    if (sequence.isEmpty()) {
+        // No hot key for this command: the menu entry still runs it.
+        if (hotKeysRegistered_ && !entry->keyEquivalent.isEmpty()) {
+            GlobalEventHandler::unregisterKeyEquivalent(entry->keyEquivalent, entry->modifierMask);
+        }
+    } else {
+        if (!StatusMenu::keyOf(sequence, &key, &mask)) {
+            return tr("Choose a letter, digit or sign together with modifier keys.");
+        }
+        if (!(mask & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            return tr("A hot key needs Ctrl, Alt or the Super key, so that typing is not taken.");
+        }
+        for (const auto& other : entries) {
+            if (other.slot != slot && other.keyEquivalent.compare(key, Qt::CaseInsensitive) == 0 &&
+                other.modifierMask == mask) {
+                return tr("%1 already uses this key.").arg(other.action->text());
+            }
+        }
+        if (entry->keyEquivalent.compare(key, Qt::CaseInsensitive) == 0 &&
+            entry->modifierMask == mask) {
+            return {};
+        }
+        if (hotKeysRegistered_) {
+            // The new grab first: when it fails, the old key is still held.
+            if (!GlobalEventHandler::registerKeyEquivalent(key, mask, this, slot)) {
+                GlobalEventHandler::unregisterKeyEquivalent(key, mask);
+                return tr("%1 can not be used: another program holds it, or no key of the "
+                          "keyboard types it. The hot key stays %2.")
+                    .arg(sequence.toString(QKeySequence::NativeText), oldText);
+            }
+            if (!entry->keyEquivalent.isEmpty()) {
+                GlobalEventHandler::unregisterKeyEquivalent(entry->keyEquivalent,
+                                                            entry->modifierMask);
+            }
+        }
+    }
+    statusMenu_->setKeyEquivalent(slot, key, mask);
+    defaults_->setString(hotKeySetting(slot), sequence.toString(QKeySequence::PortableText));
+    defaults_->synchronize();
+    return {};
+}
+
+void AppDelegate::showPreferences(QObject*) {
+    if (preferences_ == nullptr) {
+        PreferencesWindow::Model model;
+        model.startAtLogin = startsAtLogin();
+        model.setStartAtLogin = [this](bool on) { return setStartsAtLogin(on); };
+        for (const auto& entry : statusMenu_->entries()) {
+            if (!entry.keyEquivalent.isEmpty() || defaults_->hasValue(hotKeySetting(entry.slot))) {
+                model.hotKeys.push_back(
+                    {entry.action->text(), entry.slot,
+                     StatusMenu::sequenceOf(entry.keyEquivalent, entry.modifierMask)});
+            }
+        }
+        model.changeHotKey = [this](const QByteArray& slot, const QKeySequence& sequence) {
+            return changeHotKey(slot, sequence);
+        };
+        preferences_ = new PreferencesWindow(std::move(model));
+        preferences_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(preferences_, &QObject::destroyed, this, [this] { preferences_ = nullptr; });
+    }
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
 }
 
 void AppDelegate::doPaste(QObject*) {

@@ -11,6 +11,7 @@
 #include "app/UIHandler.h"
 
 class QAction;
+class QKeySequence;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -19,6 +20,7 @@ namespace ferrymark {
 class CopyHandler;
 class IFileManagerBridge;
 class IJobHost;
+class PreferencesWindow;
 class StatusMenu;
 class UserDefaults;
 class WindowMenu;
@@ -63,6 +65,14 @@ class AppDelegate : public QObject {
     QSystemTrayIcon* statusBarMItem() const { return statusBarMItem_.get(); }
     TransferThreads& transfers() { return threads_; }
 
+    // Preferences. The autostart entry itself is the setting: it is there or not.
+    bool startsAtLogin() const;
+    bool setStartsAtLogin(bool on);
+    // Moves the grab of slot's hot key to sequence and stores it. Empty when done, else
+    // why not; the old key stays then.
+    QString changeHotKey(const QByteArray& slot, const QKeySequence& sequence);
+    PreferencesWindow* preferencesWindow() const { return preferences_; }
+
   public slots:
     void doPaste(QObject* sender);
     void doMove(QObject* sender);
@@ -72,6 +82,7 @@ class AppDelegate : public QObject {
     // program ends, also while a modal window's loop runs.
     void terminateFromSignal();
     void showAboutDialog(QObject* sender);
+    void showPreferences(QObject* sender);
     void clickLicenseAgree();
     void clickLicenseDisagree();
     void doApplicationLaunch();
@@ -81,6 +92,8 @@ class AppDelegate : public QObject {
 
   private:
     void addAppAsLoginItem();
+    QString autostartFolder() const;
+    void applyStoredHotKeys();
     QString aboutDocumentPath() const;
     void waitForTransfers();
     static void closeModalWindows();
@@ -96,6 +109,9 @@ class AppDelegate : public QObject {
     bool terminated_ = false;
     bool hotKeysRegistered_ = false;
     bool terminatingFromSignal_ = false;
+    // The agreement's answer to starting at login; later runs keep what is on disk.
+    bool startAtLoginChosen_ = true;
+    PreferencesWindow* preferences_ = nullptr;
 };
 
 }  // namespace ferrymark

@@ -6,6 +6,7 @@
 #include "FerrymarkVersion.h"
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/SignalRelay.h"
 #include "app/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
+    QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
+    QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
     app.setQuitOnLastWindowClosed(false);
 
     ferrymark::QtJobHost host;
