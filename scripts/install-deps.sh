@@ -12,6 +12,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11
     rsync util-linux bc locales fonts-dejavu-core xfonts-base
     nautilus thunar xfconf trayer xclip imagemagick
+    mmdebstrap mandoc poppler-utils appstream desktop-file-utils qt6-translations-l10n
 )
 
 sudo_cmd=()
