@@ -22,14 +22,14 @@ deb=$(ls -t "$build"/ferrymark_"$version"_*.deb 2>/dev/null | head -n1)
 [ -n "$deb" ] || fail "no package ferrymark_${version}_*.deb in $build"
 
 # The mirror apt uses here, so that the root comes from the same archive.
-mirror=$(grep -hoE 'https?://[^ ]+/debian/?' /etc/apt/sources.list /etc/apt/sources.list.d/* \
-    2>/dev/null | grep -v security | head -n1)
+mirror=$(grep -hE '^[[:space:]]*(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/* \
+    2>/dev/null | grep -oE 'https?://[^ ]+' | grep -v security | head -n1)
 mirror=${mirror:-http://deb.debian.org/debian}
 cache=${FERRYMARK_ROOT_CACHE:-/var/cache/ferrymark-test}
 mkdir -p "$cache"
 tarball=$cache/bookworm-apt.tar
 if [ ! -s "$tarball" ]; then
-    mmdebstrap --variant=apt --quiet bookworm "$tarball.part" "$mirror" ||
+    mmdebstrap --variant=apt --format=tar --quiet bookworm "$tarball.part" "$mirror" ||
         fail "mmdebstrap could not make a root from $mirror"
     mv "$tarball.part" "$tarball"
 fi
