@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
+#include <QTranslator>
 #include <cstdio>
 
 #include "FerrymarkVersion.h"
@@ -26,6 +29,17 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
     QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
     app.setQuitOnLastWindowClosed(false);
+    // The user's language: Qt's own texts and ours; English where there is none.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtTexts);
+    }
+    QTranslator ownTexts;
+    if (ownTexts.load(QLocale(), QStringLiteral("ferrymark"), QStringLiteral("_"),
+                      QStringLiteral(":/i18n"))) {
+        QCoreApplication::installTranslator(&ownTexts);
+    }
 
     ferrymark::QtJobHost host;
     std::unique_ptr<ferrymark::X11FileManagerBridge> bridge =
