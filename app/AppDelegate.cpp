@@ -368,10 +368,10 @@ void AppDelegate::applicationWillTerminate() {
 
 void AppDelegate::showAboutDialog(QObject*) {
     if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) {
-        QMessageBox::about(nullptr, QStringLiteral("About Ferrymark"),
-                           QStringLiteral("<b>Ferrymark %1</b><p>Pastes and moves the files you "
-                                          "copy in your file manager, with progress, and never "
-                                          "loses one.</p><p>MIT licence.</p>")
+        QMessageBox::about(nullptr, tr("About Ferrymark"),
+                           tr("<b>Ferrymark %1</b><p>Pastes and moves the files you "
+                              "copy in your file manager, with progress, and never "
+                              "loses one.</p><p>MIT licence.</p>")
                                .arg(QCoreApplication::applicationVersion()));
         return;
     }

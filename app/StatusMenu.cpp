@@ -1,6 +1,7 @@
 #include "app/StatusMenu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +13,17 @@
 
 namespace ferrymark {
 namespace {
+
+// The titles of resources/StatusMenu.json, for the translation tools; the menu shows
+// each title translated at run time.
+[[maybe_unused]] constexpr const char* kTitles[] = {
+    QT_TRANSLATE_NOOP("StatusMenu", "Paste Here"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Move Here"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Transfers"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Preferences…"),
+    QT_TRANSLATE_NOOP("StatusMenu", "About Ferrymark"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Quit Ferrymark"),
+};
 
 Qt::KeyboardModifiers modifiersNamed(const QJsonArray& names) {
     Qt::KeyboardModifiers mask;
@@ -51,7 +63,8 @@ StatusMenu::StatusMenu(QObject* target, const QString& resource)
             menu_->addSeparator();
             continue;
         }
-        const QString title = e.value(QStringLiteral("title")).toString();
+        const QString title = QCoreApplication::translate(
+            "StatusMenu", e.value(QStringLiteral("title")).toString().toUtf8().constData());
         if (e.value(QStringLiteral("windowMenu")).toBool()) {
             windowMenu_ = new QMenu(title, menu_.get());
             windowMenuItem_ = menu_->addMenu(windowMenu_);

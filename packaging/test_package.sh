@@ -52,8 +52,8 @@ chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
     fail "apt could not install the package: $(tail -n 20 "$root/tmp/apt.log")"
 
 for f in usr/bin/ferrymark usr/bin/fm-transfer usr/share/applications/ferrymark.desktop \
-    usr/share/metainfo/ferrymark.metainfo.xml usr/share/man/man1/ferrymark.1.gz \
-    usr/share/man/man1/fm-transfer.1.gz usr/share/ferrymark/About-Ferrymark.pdf \
+    usr/share/metainfo/ferrymark.metainfo.xml usr/share/man/man1/ferrymark.1 \
+    usr/share/man/man1/fm-transfer.1 usr/share/ferrymark/About-Ferrymark.pdf \
     usr/share/icons/hicolor/scalable/apps/ferrymark.svg \
     usr/share/icons/hicolor/16x16/apps/ferrymark.png \
     usr/share/icons/hicolor/256x256/apps/ferrymark.png; do

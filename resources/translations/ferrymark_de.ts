@@ -65,6 +65,14 @@
         <source>%1 can not be used: another program holds it, or no key of the keyboard types it. The hot key stays %2.</source>
         <translation>%1 kann nicht verwendet werden: Ein anderes Programm belegt es, oder keine Taste der Tastatur erzeugt es. Das Tastenkürzel bleibt %2.</translation>
     </message>
+    <message>
+        <source>About Ferrymark</source>
+        <translation>Über Ferrymark</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Pastes and moves the files you copy in your file manager, with progress, and never loses one.&lt;/p&gt;&lt;p&gt;MIT licence.&lt;/p&gt;</source>
+        <translation>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Fügt die Dateien, die Sie in Ihrer Dateiverwaltung kopieren, ein oder verschiebt sie, zeigt den Fortschritt und verliert keine einzige.&lt;/p&gt;&lt;p&gt;MIT-Lizenz.&lt;/p&gt;</translation>
+    </message>
 </context>
 <context>
     <name>CutCopyWController</name>
@@ -157,6 +165,33 @@
     <message>
         <source>%1 is now %2.</source>
         <translation>%1 ist jetzt %2.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusMenu</name>
+    <message>
+        <source>Paste Here</source>
+        <translation>Hier einfügen</translation>
+    </message>
+    <message>
+        <source>Move Here</source>
+        <translation>Hierher verschieben</translation>
+    </message>
+    <message>
+        <source>Transfers</source>
+        <translation>Übertragungen</translation>
+    </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>Einstellungen …</translation>
+    </message>
+    <message>
+        <source>About Ferrymark</source>
+        <translation>Über Ferrymark</translation>
+    </message>
+    <message>
+        <source>Quit Ferrymark</source>
+        <translation>Ferrymark beenden</translation>
     </message>
 </context>
 </TS>
