@@ -33,6 +33,10 @@ QPushButton* AgreementWindow::btnAgree() const {
     return ui_->btnAgree;
 }
 
+QCheckBox* AgreementWindow::cbStartAtLogin() const {
+    return ui_->cbStartAtLogin;
+}
+
 QPushButton* AgreementWindow::btnDisagree() const {
     return ui_->btnDisagree;
 }

@@ -3,6 +3,9 @@
 #include <QDialog>
 #include <memory>
 
+class QCheckBox;
+class QPushButton;
+
 namespace Ui {
 class AgreementWindow;
 }
@@ -21,6 +24,8 @@ class AgreementWindow : public QDialog {
 
     QPushButton* btnAgree() const;
     QPushButton* btnDisagree() const;
+    // Whether to add the autostart entry: asked here, once, rather than done silently.
+    QCheckBox* cbStartAtLogin() const;
 
   private:
     std::unique_ptr<Ui::AgreementWindow> ui_;

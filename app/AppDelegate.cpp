@@ -1,17 +1,22 @@
 #include "app/AppDelegate.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStringList>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <utility>
 
@@ -21,6 +26,7 @@
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
+#include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
 #include "app/UserDefaults.h"
@@ -30,6 +36,7 @@
 #include "integrations/FileManagerEntries.h"
 #include "platform/FolderArgument.h"
 #include "platform/IFileManagerBridge.h"
+#include "ui/AlertWindowController.h"
 #include "ui/PromptPresenter.h"
 
 // The resources live in a static library: they must be pulled in by name.
@@ -44,6 +51,10 @@ const QString kLicenseAgreed = QStringLiteral("licenseAgreed");
 const QString kHelpGuideLaunched = QStringLiteral("helpGuideLaunched");
 const QString kStartItem = QStringLiteral("startItem");
 const QString kEntriesOffered = QStringLiteral("fileManagerEntriesOffered");
+
+QString hotKeySetting(const QByteArray& slot) {
+    return QStringLiteral("hotKeys/") + QString::fromLatin1(slot);
+}
 
 // Stands in where no file manager can be asked (no X11): commands say so and do nothing.
 class NoFileManager final : public IFileManagerBridge {
@@ -83,9 +94,29 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
         [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); }});
+    applyStoredHotKeys();
+}
+
+// The resource defines the hot keys; the user's choice, once made, overrides it.
+void AppDelegate::applyStoredHotKeys() {
+    for (const auto& entry : statusMenu_->entries()) {
+        const QString stored = defaults_->stringValue(hotKeySetting(entry.slot));
+        if (stored.isNull()) {
+            continue;
+        }
+        QString key;
+        Qt::KeyboardModifiers mask;
+        if (stored.isEmpty()) {
+            statusMenu_->setKeyEquivalent(entry.slot, {}, {});
+        } else if (StatusMenu::keyOf(QKeySequence(stored, QKeySequence::PortableText), &key,
+                                     &mask)) {
+            statusMenu_->setKeyEquivalent(entry.slot, key, mask);
+        }
+    }
 }
 
 AppDelegate::~AppDelegate() {
+    delete preferences_;
     if (hotKeysRegistered_) {
         applicationWillTerminate();
     }
@@ -98,6 +129,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     AgreementWindow agreement;
     if (agreement.runModal()) {
+        startAtLoginChosen_ = agreement.cbStartAtLogin()->isChecked();
         clickLicenseAgree();
     } else {
         clickLicenseDisagree();
@@ -122,7 +154,9 @@ void AppDelegate::clickLicenseDisagree() {
 
 void AppDelegate::doApplicationLaunch() {
     if (!defaults_->hasValue(kStartItem)) {
-        addAppAsLoginItem();
+        if (startAtLoginChosen_) {
+            addAppAsLoginItem();
+        }
         defaults_->setBool(kStartItem, true);
         defaults_->synchronize();
     }
@@ -228,10 +262,102 @@ void AppDelegate::show(const QString& title, const QString& text) {
     box->show();
 }
 
+QString AppDelegate::autostartFolder() const {
+    return env_.autostartFolder.isEmpty() ? AutostartEntry::defaultFolder() : env_.autostartFolder;
+}
+
 void AppDelegate::addAppAsLoginItem() {
-    const QString folder =
-        env_.autostartFolder.isEmpty() ? AutostartEntry::defaultFolder() : env_.autostartFolder;
-    AutostartEntry::add(folder, QCoreApplication::applicationFilePath());
+    AutostartEntry::add(autostartFolder(), QCoreApplication::applicationFilePath());
+}
+
+bool AppDelegate::startsAtLogin() const {
+    return AutostartEntry::exists(autostartFolder());
+}
+
+bool AppDelegate::setStartsAtLogin(bool on) {
+    if (on) {
+        addAppAsLoginItem();
+    } else {
+        AutostartEntry::remove(autostartFolder());
+    }
+    return startsAtLogin();
+}
+
+QString AppDelegate::changeHotKey(const QByteArray& slot, const QKeySequence& sequence) {
+    const auto& entries = statusMenu_->entries();
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.slot == slot; });
+    if (entry == entries.end()) {
+        return tr("There is no such command.");
+    }
+    const QString oldText = StatusMenu::sequenceOf(entry->keyEquivalent, entry->modifierMask)
+                                .toString(QKeySequence::NativeText);
+    QString key;
+    Qt::KeyboardModifiers mask;
+    if (sequence.isEmpty()) {
+        // No hot key for this command: the menu entry still runs it.
+        if (hotKeysRegistered_ && !entry->keyEquivalent.isEmpty()) {
+            GlobalEventHandler::unregisterKeyEquivalent(entry->keyEquivalent, entry->modifierMask);
+        }
+    } else {
+        if (!StatusMenu::keyOf(sequence, &key, &mask)) {
+            return tr("Choose a letter, digit or sign together with modifier keys.");
+        }
+        if (!(mask & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            return tr("A hot key needs Ctrl, Alt or the Super key, so that typing is not taken.");
+        }
+        for (const auto& other : entries) {
+            if (other.slot != slot && other.keyEquivalent.compare(key, Qt::CaseInsensitive) == 0 &&
+                other.modifierMask == mask) {
+                return tr("%1 already uses this key.").arg(other.action->text());
+            }
+        }
+        if (entry->keyEquivalent.compare(key, Qt::CaseInsensitive) == 0 &&
+            entry->modifierMask == mask) {
+            return {};
+        }
+        if (hotKeysRegistered_) {
+            // The new grab first: when it fails, the old key is still held.
+            if (!GlobalEventHandler::registerKeyEquivalent(key, mask, this, slot)) {
+                GlobalEventHandler::unregisterKeyEquivalent(key, mask);
+                return tr("%1 can not be used: another program holds it, or no key of the "
+                          "keyboard types it. The hot key stays %2.")
+                    .arg(sequence.toString(QKeySequence::NativeText), oldText);
+            }
+            if (!entry->keyEquivalent.isEmpty()) {
+                GlobalEventHandler::unregisterKeyEquivalent(entry->keyEquivalent,
+                                                            entry->modifierMask);
+            }
+        }
+    }
+    statusMenu_->setKeyEquivalent(slot, key, mask);
+    defaults_->setString(hotKeySetting(slot), sequence.toString(QKeySequence::PortableText));
+    defaults_->synchronize();
+    return {};
+}
+
+void AppDelegate::showPreferences(QObject*) {
+    if (preferences_ == nullptr) {
+        PreferencesWindow::Model model;
+        model.startAtLogin = startsAtLogin();
+        model.setStartAtLogin = [this](bool on) { return setStartsAtLogin(on); };
+        for (const auto& entry : statusMenu_->entries()) {
+            if (!entry.keyEquivalent.isEmpty() || defaults_->hasValue(hotKeySetting(entry.slot))) {
+                model.hotKeys.push_back(
+                    {entry.action->text(), entry.slot,
+                     StatusMenu::sequenceOf(entry.keyEquivalent, entry.modifierMask)});
+            }
+        }
+        model.changeHotKey = [this](const QByteArray& slot, const QKeySequence& sequence) {
+            return changeHotKey(slot, sequence);
+        };
+        preferences_ = new PreferencesWindow(std::move(model));
+        preferences_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(preferences_, &QObject::destroyed, this, [this] { preferences_ = nullptr; });
+    }
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
 }
 
 void AppDelegate::doPaste(QObject*) {
@@ -248,6 +374,48 @@ void AppDelegate::quit(QObject*) {
     }
     applicationWillTerminate();
     terminated_ = true;
+    emit terminateRequested();
+}
+
+void AppDelegate::terminateFromSignal() {
+    if (terminatingFromSignal_) {
+        return;
+    }
+    terminatingFromSignal_ = true;
+    terminated_ = true;
+    // The workers give the gate back while they wait for an answer, so this cannot block
+    // on a prompt that is open.
+    for (const auto& job : windowMenu_->jobs()) {
+        job->cancelTask();
+    }
+    closeModalWindows();
+    // A prompt that a stopping worker still puts up is answered too; timers reach nested
+    // modal loops.
+    auto* answerer = new QTimer(this);
+    connect(answerer, &QTimer::timeout, this, &AppDelegate::closeModalWindows);
+    answerer->start(50);
+    // The modal loops unwind once this returns; the rest runs after them.
+    QTimer::singleShot(0, this, &AppDelegate::finishTermination);
+}
+
+void AppDelegate::closeModalWindows() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog == nullptr || !dialog->isVisible()) {
+            continue;
+        }
+        if (auto* prompt = qobject_cast<AlertWindowController*>(dialog)) {
+            prompt->done(kAnswerStop);
+        } else {
+            dialog->reject();
+        }
+    }
+}
+
+void AppDelegate::finishTermination() {
+    waitForTransfers();
+    applicationWillTerminate();
     emit terminateRequested();
 }
 
@@ -294,10 +462,10 @@ void AppDelegate::applicationWillTerminate() {
 
 void AppDelegate::showAboutDialog(QObject*) {
     if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) {
-        QMessageBox::about(nullptr, QStringLiteral("About Ferrymark"),
-                           QStringLiteral("<b>Ferrymark %1</b><p>Pastes and moves the files you "
-                                          "copy in your file manager, with progress, and never "
-                                          "loses one.</p><p>MIT licence.</p>")
+        QMessageBox::about(nullptr, tr("About Ferrymark"),
+                           tr("<b>Ferrymark %1</b><p>Pastes and moves the files you "
+                              "copy in your file manager, with progress, and never "
+                              "loses one.</p><p>MIT licence.</p>")
                                .arg(QCoreApplication::applicationVersion()));
         return;
     }

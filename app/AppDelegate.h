@@ -14,6 +14,7 @@
 #include "app/UIHandler.h"
 
 class QAction;
+class QKeySequence;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -23,6 +24,7 @@ class CopyHandler;
 class IFileManagerBridge;
 class IJobHost;
 class INotifier;
+class PreferencesWindow;
 class StatusMenu;
 class TransferNotices;
 class UserDefaults;
@@ -86,15 +88,28 @@ class AppDelegate : public QObject {
     // until start-up has finished.
     void runCommand(bool move, const QString& folder);
 
+    // Preferences. The autostart entry itself is the setting: it is there or not.
+    bool startsAtLogin() const;
+    bool setStartsAtLogin(bool on);
+    // Moves the grab of slot's hot key to sequence and stores it. Empty when done, else
+    // why not; the old key stays then.
+    QString changeHotKey(const QByteArray& slot, const QKeySequence& sequence);
+    PreferencesWindow* preferencesWindow() const { return preferences_; }
+
   public slots:
     void doPaste(QObject* sender);
     void doMove(QObject* sender);
     void quit(QObject* sender);
+    // SIGTERM or SIGINT: nobody may be there to answer, so nothing is asked. Open windows
+    // are answered Stop, transfers are stopped (their partial files removed) and the
+    // program ends, also while a modal window's loop runs.
+    void terminateFromSignal();
     void showAboutDialog(QObject* sender);
     // Puts "Paste Here with Ferrymark" and "Move Here with Ferrymark" into the menus of
     // every installed file manager, and takes them out again.
     void addToFileManagers(QObject* sender);
     void removeFromFileManagers(QObject* sender);
+    void showPreferences(QObject* sender);
     void clickLicenseAgree();
     void clickLicenseDisagree();
     void doApplicationLaunch();
@@ -104,12 +119,16 @@ class AppDelegate : public QObject {
 
   private:
     void addAppAsLoginItem();
+    QString autostartFolder() const;
+    void applyStoredHotKeys();
     QString aboutDocumentPath() const;
     void waitForTransfers();
     void tellRefusal(PasteRefusal why, const std::string& detail);
     void show(const QString& title, const QString& text);
     void changeFileManagers(bool add, bool withKeys);
     void offerFileManagerEntries();
+    static void closeModalWindows();
+    void finishTermination();
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
@@ -126,6 +145,10 @@ class AppDelegate : public QObject {
     bool hotKeysRegistered_ = false;
     bool launched_ = false;
     std::vector<std::pair<bool, QString>> pendingCommands_;
+    bool terminatingFromSignal_ = false;
+    // The agreement's answer to starting at login; later runs keep what is on disk.
+    bool startAtLoginChosen_ = true;
+    PreferencesWindow* preferences_ = nullptr;
 };
 
 }  // namespace ferrymark

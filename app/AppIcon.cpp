@@ -11,7 +11,8 @@ QImage AppIcon::image(int size) {
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
-    // A folder with a ferry's arrow crossing into it.
+    // A folder with a ferry's arrow crossing into it; resources/ferrymark.svg is the same
+    // drawing for the icon theme.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x2a, 0x6f, 0xc9));
     p.drawRoundedRect(QRectF(4, 14, 56, 44), 6, 6);
@@ -34,7 +35,7 @@ QImage AppIcon::image(int size) {
 
 QIcon AppIcon::statusImage() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         icon.addPixmap(QPixmap::fromImage(image(size)));
     }
     return icon;

@@ -1,6 +1,7 @@
 #include "app/AutostartEntry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 
 namespace ferrymark {
@@ -38,6 +39,15 @@ bool AutostartEntry::add(const QString& folder, const QString& program) {
                               .arg(quoted);
     file.write(entry.toUtf8());
     return file.commit();
+}
+
+bool AutostartEntry::remove(const QString& folder) {
+    QFile::remove(folder + QStringLiteral("/ferrymark.desktop"));
+    return !exists(folder);
+}
+
+bool AutostartEntry::exists(const QString& folder) {
+    return QFile::exists(folder + QStringLiteral("/ferrymark.desktop"));
 }
 
 }  // namespace ferrymark

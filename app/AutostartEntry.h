@@ -11,6 +11,9 @@ class AutostartEntry {
     static QString defaultFolder();
     // Writes folder/ferrymark.desktop starting program. False when it can not be written.
     static bool add(const QString& folder, const QString& program);
+    // Removes folder/ferrymark.desktop. False when it is still there afterwards.
+    static bool remove(const QString& folder);
+    static bool exists(const QString& folder);
 };
 
 }  // namespace ferrymark

@@ -212,11 +212,11 @@ void logException(const std::string& what) {
 
 }  // namespace
 
-void GlobalEventHandler::registerKeyEquivalent(const QString& keyEquivalent,
+bool GlobalEventHandler::registerKeyEquivalent(const QString& keyEquivalent,
                                                Qt::KeyboardModifiers modifierMask, QObject* target,
                                                const QByteArray& action) {
     if (!ensureInitialized()) {
-        return;
+        return false;
     }
     State& s = state();
     Combination c;
@@ -226,11 +226,12 @@ void GlobalEventHandler::registerKeyEquivalent(const QString& keyEquivalent,
     const auto keyCode = keyCodeFor(c.character);
     const CombinedKey key = combinedKey(keyCode, c.character, c.modifiers);
     if (s.combinations.contains(key)) {
-        return;
+        return false;
     }
     c.ref = grab(keyCode, c);
     s.combinations.emplace(key, c);
     s.dispatch.emplace(c.id, Action{target, action});
+    return c.ref != IKeyGrabber::kNoGrab;
 }
 
 void GlobalEventHandler::unregisterKeyEquivalent(const QString& keyEquivalent,

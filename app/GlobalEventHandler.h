@@ -27,8 +27,8 @@ class GlobalEventHandler {
     // keyEquivalent is one character as a menu shows it; its case adds no Shift. Of the
     // mask only Control, Shift, Alt and Meta count. action names a slot of target taking
     // the sender (QObject*). target is not owned. The first registration of a key
-    // combination keeps it.
-    static void registerKeyEquivalent(const QString& keyEquivalent,
+    // combination keeps it. Answers whether the key is grabbed now for this registration.
+    static bool registerKeyEquivalent(const QString& keyEquivalent,
                                       Qt::KeyboardModifiers modifierMask, QObject* target,
                                       const QByteArray& action);
     static void unregisterKeyEquivalent(const QString& keyEquivalent,

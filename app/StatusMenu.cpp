@@ -1,6 +1,7 @@
 #include "app/StatusMenu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +13,17 @@
 
 namespace ferrymark {
 namespace {
+
+// The titles of resources/StatusMenu.json, for the translation tools; the menu shows
+// each title translated at run time.
+[[maybe_unused]] constexpr const char* kTitles[] = {
+    QT_TRANSLATE_NOOP("StatusMenu", "Paste Here"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Move Here"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Transfers"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Preferences…"),
+    QT_TRANSLATE_NOOP("StatusMenu", "About Ferrymark"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Quit Ferrymark"),
+};
 
 Qt::KeyboardModifiers modifiersNamed(const QJsonArray& names) {
     Qt::KeyboardModifiers mask;
@@ -51,7 +63,8 @@ StatusMenu::StatusMenu(QObject* target, const QString& resource)
             menu_->addSeparator();
             continue;
         }
-        const QString title = e.value(QStringLiteral("title")).toString();
+        const QString title = QCoreApplication::translate(
+            "StatusMenu", e.value(QStringLiteral("title")).toString().toUtf8().constData());
         if (e.value(QStringLiteral("windowMenu")).toBool()) {
             windowMenu_ = new QMenu(title, menu_.get());
             windowMenuItem_ = menu_->addMenu(windowMenu_);
@@ -63,13 +76,10 @@ StatusMenu::StatusMenu(QObject* target, const QString& resource)
         entry.keyEquivalent = e.value(QStringLiteral("key")).toString();
         entry.modifierMask = modifiersNamed(e.value(QStringLiteral("modifiers")).toArray());
         entry.action = menu_->addAction(title);
-        if (!entry.keyEquivalent.isEmpty()) {
-            // Shown as a hint only: the key works through the global grab.
-            entry.action->setShortcut(QKeySequence(QKeyCombination(
-                entry.modifierMask, Qt::Key(entry.keyEquivalent.toUpper().at(0).unicode()))));
-            entry.action->setShortcutContext(Qt::WidgetShortcut);
-            entry.action->setShortcutVisibleInContextMenu(true);
-        }
+        // Shown as a hint only: the key works through the global grab.
+        entry.action->setShortcut(sequenceOf(entry.keyEquivalent, entry.modifierMask));
+        entry.action->setShortcutContext(Qt::WidgetShortcut);
+        entry.action->setShortcutVisibleInContextMenu(true);
         QAction* action = entry.action;
         const QByteArray slot = entry.slot;
         QObject::connect(action, &QAction::triggered, target, [target, action, slot] {
@@ -84,5 +94,41 @@ StatusMenu::StatusMenu(QObject* target, const QString& resource)
 }
 
 StatusMenu::~StatusMenu() = default;
+
+bool StatusMenu::setKeyEquivalent(const QByteArray& slot, const QString& key,
+                                  Qt::KeyboardModifiers mask) {
+    for (Entry& entry : entries_) {
+        if (entry.slot == slot) {
+            entry.keyEquivalent = key;
+            entry.modifierMask = key.isEmpty() ? Qt::KeyboardModifiers{} : mask;
+            entry.action->setShortcut(sequenceOf(key, entry.modifierMask));
+            return true;
+        }
+    }
+    return false;
+}
+
+QKeySequence StatusMenu::sequenceOf(const QString& key, Qt::KeyboardModifiers mask) {
+    if (key.isEmpty()) {
+        return {};
+    }
+    return QKeySequence(QKeyCombination(mask, Qt::Key(key.toUpper().at(0).unicode())));
+}
+
+bool StatusMenu::keyOf(const QKeySequence& sequence, QString* key, Qt::KeyboardModifiers* mask) {
+    if (sequence.count() != 1) {
+        return false;
+    }
+    const QKeyCombination combination = sequence[0];
+    const int code = combination.key();
+    // A hot key is a printable key: Qt's key codes for them are their upper-case characters.
+    if (code < 0x21 || code > 0x7e) {
+        return false;
+    }
+    *key = QString(QChar(code));
+    *mask = combination.keyboardModifiers() &
+            (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    return true;
+}
 
 }  // namespace ferrymark

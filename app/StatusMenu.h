@@ -7,6 +7,7 @@
 #include <vector>
 
 class QAction;
+class QKeySequence;
 class QMenu;
 class QObject;
 
@@ -32,6 +33,14 @@ class StatusMenu {
     QMenu* windowMenu() const { return windowMenu_; }
     // The top-level entries with an action, in menu order.
     const std::vector<Entry>& entries() const { return entries_; }
+    // Gives the entry running slot another key equivalent (the user's choice); an empty
+    // key takes it away. False when no entry runs slot.
+    bool setKeyEquivalent(const QByteArray& slot, const QString& key, Qt::KeyboardModifiers mask);
+
+    // A key combination as the settings and the key editor hold it, and back. keyOf is
+    // false for a sequence that is not one printable key with modifiers.
+    static QKeySequence sequenceOf(const QString& key, Qt::KeyboardModifiers mask);
+    static bool keyOf(const QKeySequence& sequence, QString* key, Qt::KeyboardModifiers* mask);
 
   private:
     std::unique_ptr<QMenu> menu_;

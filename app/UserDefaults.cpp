@@ -24,6 +24,17 @@ void UserDefaults::setBool(const QString& key, bool value) {
     settings_->setValue(key, value);
 }
 
+QString UserDefaults::stringValue(const QString& key) const {
+    if (settings_->contains(key)) {
+        return settings_->value(key).toString();
+    }
+    return fallbacks_.value(key).toString();
+}
+
+void UserDefaults::setString(const QString& key, const QString& value) {
+    settings_->setValue(key, value);
+}
+
 void UserDefaults::synchronize() {
     settings_->sync();
 }

@@ -16,6 +16,8 @@ class UserDefaults {
     // Whether the key has a value at all, stored or fallback; a stored false counts.
     bool hasValue(const QString& key) const;
     void setBool(const QString& key, bool value);
+    QString stringValue(const QString& key) const;
+    void setString(const QString& key, const QString& value);
     void synchronize();
 
   private:

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
+#include <QTranslator>
 #include <cstdio>
 
 #include "FerrymarkVersion.h"
@@ -12,6 +15,7 @@
 #include "app/CommandLine.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
+#include "app/AppIcon.h"
 #include "app/SignalRelay.h"
 #include "engine/InFlightRecord.h"
 #include "platform/x11/X11FileManagerBridge.h"
@@ -76,7 +80,21 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
+    QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
+    QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
     app.setQuitOnLastWindowClosed(false);
+    // The user's language: Qt's own texts and ours; English where there is none.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtTexts);
+    }
+    QTranslator ownTexts;
+    if (ownTexts.load(QLocale(), QStringLiteral("ferrymark"), QStringLiteral("_"),
+                      QStringLiteral(":/i18n"))) {
+        QCoreApplication::installTranslator(&ownTexts);
+    }
+
     ferrymark::InFlightRecord::cleanUpLeftovers();
 
     // One Ferrymark per session: a second start leaves the first alone.
@@ -116,7 +134,7 @@ int main(int argc, char** argv) {
 
     ferrymark::SignalRelay signalRelay;
     QObject::connect(&signalRelay, &ferrymark::SignalRelay::terminationRequested, &delegate,
-                     [&delegate] { delegate.quit(nullptr); });
+                     [&delegate] { delegate.terminateFromSignal(); });
     // The session ending asks too; with transfers running the user may cancel it.
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &delegate,

@@ -288,6 +288,16 @@ void CopyHandler::setCurrentTarget(std::string target) {
     currentTarget_ = std::move(target);
 }
 
+std::string CopyHandler::currentItem() const {
+    std::lock_guard guard(propertyLock_);
+    return currentItem_;
+}
+
+void CopyHandler::setCurrentItem(std::string path) {
+    std::lock_guard guard(propertyLock_);
+    currentItem_ = std::move(path);
+}
+
 IHeartbeat* CopyHandler::uiHeartBeat() const {
     std::lock_guard guard(propertyLock_);
     return uiHeartBeat_.get();

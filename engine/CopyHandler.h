@@ -56,6 +56,9 @@ class CopyHandler final : public ICopyHandler {
     void setWController(std::unique_ptr<IProgressView> controller);
     std::string currentTarget() const;
     void setCurrentTarget(std::string target);
+    // The file being copied, set by the worker as each file starts, read at each tick.
+    std::string currentItem() const;
+    void setCurrentItem(std::string path);
     IHeartbeat* uiHeartBeat() const;
     void setUiHeartBeat(std::unique_ptr<IHeartbeat> heartbeat);
 
@@ -141,6 +144,7 @@ class CopyHandler final : public ICopyHandler {
     std::vector<std::string> srcList_;
     std::unique_ptr<IProgressView> wController_;
     std::string currentTarget_;
+    std::string currentItem_;
     std::unique_ptr<IHeartbeat> uiHeartBeat_;
 
     std::atomic<std::int64_t> totalItems_{0};

@@ -242,6 +242,7 @@ int takeFinalName(const FolderHandle& folder, const std::string& temporary, cons
 PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
                           const std::string& name, FinalName how, CopyHandler& job,
                           const std::function<std::string()>& nextName) {
+    job.setCurrentItem(source);
     FileReader reader(source);
     if (reader.openFailed()) {
         const int error = errno;

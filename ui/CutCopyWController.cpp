@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGraphicsColorizeEffect>
 #include <QLocale>
 #include <QProgressBar>
@@ -17,6 +18,10 @@
 
 namespace ferrymark {
 namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("CutCopyWController", text);
+}
 
 QString items(std::int64_t count) {
     return QLocale::system().toString(qlonglong{count});
@@ -103,7 +108,7 @@ void CutCopyWController::loadWindow() {
     // Room for the longer title, so that pausing does not resize the window.
     QPushButton* pause = ui_->btPauseResume;
     const QString title = pause->text();
-    pause->setText(QStringLiteral("Resume"));
+    pause->setText(tr("Resume"));
     const int resumeWidth = pause->sizeHint().width();
     pause->setText(title);
     pause->setMinimumWidth(std::max(resumeWidth, pause->sizeHint().width()));
@@ -149,6 +154,8 @@ void CutCopyWController::updateUI(CopyHandler& job) {
         }
         job.setUiBeatCount(0);
         window();
+        window_->setWindowTitle(
+            tr("Copying to “%1” — Ferrymark").arg(QString::fromStdString(job.currentTarget())));
         showPauseTitle(job.paused());
         ui_->pbTotalProcess->setRange(0, 0);
         ui_->lbProcessDesc->setText(
@@ -164,8 +171,7 @@ void CutCopyWController::tick(CopyHandler& job) {
     if (job.dataProcessed() == -1) {
         if (ui_ != nullptr) {
             ui_->lbDataProgressDesc->setText(
-                QStringLiteral("%1 Items (%2)")
-                    .arg(items(job.totalItems()), size(job.totalData())));
+                tr("%1 Items (%2)").arg(items(job.totalItems()), size(job.totalData())));
         }
         return;
     }
@@ -186,10 +192,10 @@ void CutCopyWController::tick(CopyHandler& job) {
         return;
     }
     ui_->lbProcessDesc->setText(
-        QStringLiteral("Copying %1 Items to \"%2\"")
+        tr("Copying %1 Items to \"%2\"")
             .arg(items(job.remainingItems()), QString::fromStdString(job.currentTarget())));
     ui_->lbDataProgressDesc->setText(
-        QStringLiteral("%1 of %2").arg(size(job.dataProcessed()), size(job.totalData())));
+        tr("%1 of %2").arg(size(job.dataProcessed()), size(job.totalData())));
 
     if (job.finishing()) {
         ui_->lbTimeProgressDesc->setText(QCoreApplication::translate(
@@ -202,11 +208,26 @@ void CutCopyWController::tick(CopyHandler& job) {
         const double estimate =
             toGo / static_cast<double>(job.dataProcessed()) * static_cast<double>(beats);
         ui_->lbTimeProgressDesc->setText(
-            QStringLiteral("About %1 remain")
+            tr("About %1 remain")
                 .arg(
                     QString::fromStdString(FCUtility::timeIntervalToStringWithInterval(estimate))));
     }
     ui_->pbTotalProcess->setValue(barValue(progressFraction(job)));
+    showDetails(job);
+}
+
+void CutCopyWController::showDetails(const CopyHandler& job) {
+    const QString path = QString::fromStdString(job.currentItem());
+    QLabel* item = ui_->lbCurrentItem;
+    item->setToolTip(path);
+    item->setText(item->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle,
+                                                 std::max(item->width(), 200)));
+
+    rate_.sample(TransferRate::Clock::now(), job.dataProcessed());
+    if (const auto speed = rate_.bytesPerSecond()) {
+        const auto perSecond = static_cast<std::int64_t>(std::llround(std::max(*speed, 0.0)));
+        ui_->lbSpeed->setText(tr("%1/s").arg(size(perSecond)));
+    }
 }
 
 void CutCopyWController::bringToFront() {
@@ -232,7 +253,7 @@ void CutCopyWController::setPausedLook(double strength) {
 
 void CutCopyWController::showPauseTitle(bool paused) {
     if (ui_ != nullptr) {
-        ui_->btPauseResume->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+        ui_->btPauseResume->setText(paused ? tr("Resume") : tr("Pause"));
     }
 }
 
@@ -256,6 +277,13 @@ QPushButton* CutCopyWController::btStopProcess() const {
 }
 QToolButton* CutCopyWController::btExpandContractView() const {
     return ui_ ? ui_->btExpandContractView : nullptr;
+}
+
+QLabel* CutCopyWController::lbCurrentItem() const {
+    return ui_ ? ui_->lbCurrentItem : nullptr;
+}
+QLabel* CutCopyWController::lbSpeed() const {
+    return ui_ ? ui_->lbSpeed : nullptr;
 }
 
 }  // namespace ferrymark

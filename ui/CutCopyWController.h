@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "engine/IProgressView.h"
+#include "ui/TransferRate.h"
 
 class QGraphicsColorizeEffect;
 class QLabel;
@@ -56,6 +57,8 @@ class CutCopyWController final : public IProgressView {
     QPushButton* btPauseResume() const;
     QPushButton* btStopProcess() const;
     QToolButton* btExpandContractView() const;
+    QLabel* lbCurrentItem() const;
+    QLabel* lbSpeed() const;
 
   private:
     // The buttons reach the job through this link; the controller cuts it when it goes,
@@ -68,12 +71,15 @@ class CutCopyWController final : public IProgressView {
     void loadWindow();
     void tick(CopyHandler& job);
     void showPauseTitle(bool paused);
+    // The file being copied and the current speed, under the counters.
+    void showDetails(const CopyHandler& job);
     static void callHandler(HandlerLink& link, void (ICopyHandler::*action)());
 
     std::shared_ptr<HandlerLink> link_;
     std::unique_ptr<Ui::CutCopyWindow> ui_;
     QWidget* window_ = nullptr;
     QGraphicsColorizeEffect* pausedLook_ = nullptr;  // owned by the bar
+    TransferRate rate_;
 };
 
 }  // namespace ferrymark

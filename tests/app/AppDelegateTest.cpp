@@ -7,7 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
@@ -19,6 +23,7 @@
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
 #include "app/TransferNotices.h"
+#include "app/PreferencesWindow.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "platform/IFileManagerBridge.h"
@@ -34,11 +39,12 @@ using testing::ModalScript;
 using testing::UiWait;
 
 // Answers the agreement window, once it is up, as a user would.
-void answerAgreement(bool agree, int* shown) {
+void answerAgreement(bool agree, int* shown, bool startAtLogin = true) {
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, agree, shown] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, agree, shown, startAtLogin] {
         if (auto* w = qobject_cast<AgreementWindow*>(QApplication::activeModalWidget())) {
             ++*shown;
+            w->cbStartAtLogin()->setChecked(startAtLogin);
             (agree ? w->btnAgree() : w->btnDisagree())->click();
             poll->deleteLater();
         }
@@ -75,10 +81,11 @@ class AppDelegateTest : public ::testing::Test {
         return env;
     }
     // Starts the delegate as the application does and lets its queued launch run.
-    std::unique_ptr<AppDelegate> launch(std::optional<bool> agree, int* agreementShown) {
+    std::unique_ptr<AppDelegate> launch(std::optional<bool> agree, int* agreementShown,
+                                        bool startAtLogin = true) {
         auto delegate = std::make_unique<AppDelegate>(environment());
         if (agree) {
-            answerAgreement(*agree, agreementShown);
+            answerAgreement(*agree, agreementShown, startAtLogin);
         }
         delegate->applicationDidFinishLaunching();
         QCoreApplication::processEvents();
@@ -186,6 +193,99 @@ TEST_F(AppDelegateTest, FileManagerEntriesOfferedOnceAndRemovedWhole) {
     later->removeFromFileManagers(nullptr);
     EXPECT_EQ(files(), std::vector<std::string>{});
 }
+
+TEST_F(AppDelegateTest, AgreementAsksBeforeAddingTheAutostartEntry) {
+    int shown = 0;
+    auto delegate = launch(true, &shown, false);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(autostartWritten());
+    // Asked once: a later run does not add it either.
+    QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+    EXPECT_TRUE(stored.contains("startItem"));
+}
+
+struct StartAtLoginCase {
+    const char* name;
+    bool present;  // the autostart entry before the window opens
+    bool tick;     // what the user sets the box to
+};
+
+class StartAtLoginTest : public AppDelegateTest,
+                         public ::testing::WithParamInterface<StartAtLoginCase> {};
+
+TEST_P(StartAtLoginTest, TheEntryAppearsAndGoesWithTheBox) {
+    const StartAtLoginCase& c = GetParam();
+    int shown = 0;
+    auto delegate = launch(true, &shown, c.present);
+    ASSERT_EQ(autostartWritten(), c.present);
+    delegate->showPreferences(nullptr);
+    PreferencesWindow* window = delegate->preferencesWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->cbStartAtLogin()->isChecked(), c.present);
+    window->cbStartAtLogin()->setChecked(c.tick);
+    EXPECT_EQ(autostartWritten(), c.tick);
+    EXPECT_EQ(delegate->startsAtLogin(), c.tick);
+}
+
+INSTANTIATE_TEST_SUITE_P(Box, StartAtLoginTest,
+                         ::testing::Values(StartAtLoginCase{"TurnOn", false, true},
+                                           StartAtLoginCase{"TurnOff", true, false},
+                                           StartAtLoginCase{"KeepOn", true, true}),
+                         [](const auto& info) { return info.param.name; });
+
+struct HotKeyCase {
+    const char* name;
+    const char* typed;  // as the key editor holds it, portable text
+    bool taken;
+    const char* refusal;  // a part of the message when refused
+};
+
+class HotKeyPreferenceTest : public AppDelegateTest,
+                             public ::testing::WithParamInterface<HotKeyCase> {};
+
+// Without a display the keys are not grabbed; what is checked here is the choice itself,
+// the menu's hint and the stored setting. The grab is checked under X11.
+TEST_P(HotKeyPreferenceTest, ChangeIsCheckedStoredAndShown) {
+    const HotKeyCase& c = GetParam();
+    int shown = 0;
+    auto delegate = launch(true, &shown);
+    delegate->showPreferences(nullptr);
+    PreferencesWindow* window = delegate->preferencesWindow();
+    QKeySequenceEdit* edit = window->hotKeyEdit("doPaste");
+    ASSERT_NE(edit, nullptr);
+    const QKeySequence before = edit->keySequence();
+    const QKeySequence typed(QString::fromLatin1(c.typed), QKeySequence::PortableText);
+    edit->setKeySequence(typed);
+    window->applyHotKey("doPaste");
+
+    const QAction* paste = delegate->statusBarMenu()->actions().front();
+    QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+    if (c.taken) {
+        EXPECT_EQ(edit->keySequence(), typed);
+        EXPECT_EQ(paste->shortcut(), typed);
+        EXPECT_EQ(stored.value("hotKeys/doPaste").toString(), QString::fromLatin1(c.typed));
+        // The next start takes the user's key over the menu resource's.
+        delegate.reset();
+        auto later = launch(std::nullopt, &shown);
+        EXPECT_EQ(later->statusBarMenu()->actions().front()->shortcut(), typed);
+    } else {
+        EXPECT_EQ(edit->keySequence(), before);
+        EXPECT_EQ(paste->shortcut(), before);
+        EXPECT_FALSE(stored.contains("hotKeys/doPaste"));
+        EXPECT_TRUE(window->lbMessage()->text().contains(QString::fromLatin1(c.refusal)))
+            << window->lbMessage()->text().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, HotKeyPreferenceTest,
+    ::testing::Values(HotKeyCase{"CtrlAltP", "Ctrl+Alt+P", true, ""},
+                      HotKeyCase{"MetaShiftDigit", "Meta+Shift+1", true, ""},
+                      HotKeyCase{"NoModifier", "P", false, "needs Ctrl"},
+                      HotKeyCase{"ShiftOnly", "Shift+P", false, "needs Ctrl"},
+                      HotKeyCase{"FunctionKey", "Ctrl+F5", false, "Choose a letter"},
+                      HotKeyCase{"MovesKey", "Meta+Alt+M", false, "already uses"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(AppDelegateTest, QuitWithoutTransfersDoesNotAsk) {
     int shown = 0;

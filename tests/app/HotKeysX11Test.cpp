@@ -19,9 +19,15 @@
 #include <utility>
 #include <vector>
 
+#include <QKeySequence>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "app/AppDelegate.h"
 #include "app/GlobalEventHandler.h"
 #include "app/NamedException.h"
 #include "platform/x11/X11KeyGrabber.h"
+#include "ui/QtJobHost.h"
 #include "ui/SystemLog.h"
 
 namespace ferrymark {
@@ -352,6 +358,56 @@ TEST_F(HotKeysX11Test, CombinationHeldByAnotherProgramIsLoggedAndDoesNothing) {
     EXPECT_TRUE(receiver.calls.empty());
     EXPECT_EQ(other->takeCtrlAltPresses(h), 1);
     other->ungrabKey(h, ctrlAlt);
+}
+
+// The preferences move a hot key's grab: the new key is held, the old one let go; a key
+// that another program holds is refused and the old key stays held and stored.
+TEST_F(HotKeysX11Test, PreferencesMoveTheGrabOrKeepTheOldKey) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    {
+        QSettings stored(settings, QSettings::IniFormat);
+        stored.setValue("licenseAgreed", true);
+        stored.setValue("helpGuideLaunched", true);
+        stored.setValue("startItem", true);
+    }
+    QtJobHost host;
+    AppEnvironment env;
+    env.host = &host;
+    env.settingsPath = settings;
+    env.autostartFolder = dir.filePath(QStringLiteral("autostart"));
+    env.showTrayIcon = false;
+    AppDelegate delegate(env);
+    delegate.applicationDidFinishLaunching();
+    QCoreApplication::processEvents();
+
+    const std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+    const std::uint16_t superAlt = XCB_MOD_MASK_4 | XCB_MOD_MASK_1;
+    const xcb_keycode_t v = other->keyCodeOf('v');
+    const xcb_keycode_t j = other->keyCodeOf('j');
+    const xcb_keycode_t k = other->keyCodeOf('k');
+    ASSERT_TRUE(v != 0 && j != 0 && k != 0);
+    ASSERT_FALSE(other->grabKey(v, superAlt)) << "the menu's Paste key was not grabbed";
+
+    EXPECT_EQ(delegate.changeHotKey("doPaste", QKeySequence(QStringLiteral("Ctrl+Alt+J"))),
+              QString());
+    EXPECT_FALSE(other->grabKey(j, ctrlAlt)) << "the new key is not held";
+    EXPECT_TRUE(other->grabKey(v, superAlt)) << "the old key is still held";
+    other->ungrabKey(v, superAlt);
+
+    ASSERT_TRUE(other->grabKey(k, ctrlAlt));
+    const QString refusal =
+        delegate.changeHotKey("doPaste", QKeySequence(QStringLiteral("Ctrl+Alt+K")));
+    EXPECT_TRUE(refusal.contains(QStringLiteral("another program holds it")))
+        << refusal.toStdString();
+    other->ungrabKey(k, ctrlAlt);
+    EXPECT_FALSE(other->grabKey(j, ctrlAlt)) << "the refusal let the old key go";
+    EXPECT_TRUE(other->grabKey(k, ctrlAlt)) << "the refused key was kept grabbed";
+    other->ungrabKey(k, ctrlAlt);
+    EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value("hotKeys/doPaste").toString(),
+              QStringLiteral("Ctrl+Alt+J"));
+    delegate.applicationWillTerminate();
 }
 
 TEST_F(HotKeysX11Test, ExceptionsAreLoggedAndTheHotKeysKeepWorking) {

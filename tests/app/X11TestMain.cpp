@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QtGui/qguiapplication_platform.h>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QStandardPaths>
 #include <cstdio>
 
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);  // widgets too: the delegate makes a menu
     if (app.nativeInterface<QNativeInterface::QX11Application>() == nullptr) {
         std::fprintf(stderr, "SKIP: Qt is not running on X11\n");
         return 77;

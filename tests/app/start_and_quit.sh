@@ -15,30 +15,49 @@ case $out in
     *) fail "no display: unexpected message: $out" ;;
 esac
 
+# Starts the program with HOME=$1, lets it run $2 tenths of a second, sends signal $3 and
+# expects a clean exit within 5 s.
+run_then_signal() {
+    local home=$1 tenths=$2 sig=$3 pid status
+    HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen "$program" \
+        >"$home/log" 2>&1 &
+    pid=$!
+    for _ in $(seq "$tenths"); do
+        kill -0 "$pid" 2>/dev/null || fail "it ended on its own: $(cat "$home/log")"
+        sleep 0.1
+    done
+    kill -"$sig" "$pid"
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid"
+        fail "still running 5 s after SIG$sig"
+    fi
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "exit $status after SIG$sig: $(cat "$home/log")"
+}
+
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/config/Ferrymark"
 printf '[General]\nlicenseAgreed=true\nhelpGuideLaunched=true\nstartItem=true\nfileManagerEntriesOffered=true\n' \
     >"$home/config/Ferrymark/Ferrymark.ini"
-HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen "$program" \
-    >"$home/log" 2>&1 &
-pid=$!
 # Running means it got past start-up; then a SIGTERM must end it promptly and cleanly.
-for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || fail "it ended on its own: $(cat "$home/log")"
-    sleep 0.1
-done
-kill -TERM "$pid"
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    kill -KILL "$pid"
-    fail "still running 10 s after SIGTERM"
-fi
-wait "$pid"
-status=$?
-[ "$status" -eq 0 ] || fail "exit $status after SIGTERM: $(cat "$home/log")"
+run_then_signal "$home" 50 TERM
 [ ! -e "$home/config/autostart/ferrymark.desktop" ] || fail "a later run wrote the autostart entry"
-echo "1 passed, 0 failed"
+
+# A first run waits in the agreement window's modal loop; SIGTERM and SIGINT must still end
+# it, promptly and cleanly, and storing nothing: the agreement comes again next time.
+for sig in TERM INT; do
+    first=$(mktemp -d)
+    run_then_signal "$first" 30 "$sig"
+    if grep -qs licenseAgreed "$first/config/Ferrymark/Ferrymark.ini"; then
+        fail "agreement open: SIG$sig stored the agreement"
+    fi
+    [ ! -e "$first/config/autostart/ferrymark.desktop" ] || fail "SIG$sig wrote autostart"
+    rm -rf "$first"
+done
+echo "3 passed, 0 failed"

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <ostream>
 
 #include "FakeJobHost.h"
@@ -177,6 +178,27 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"Done", 2, 0, 8192, 8192, 9, false, 10, "8.0 KB of 8.0 KB",
                      "About 5 seconds remain", CutCopyWController::kBarMaximum}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(ProgressWindow, DetailsShowTheFileBeingCopiedAndTheSpeed) {
+    job->updateUI();
+    EXPECT_EQ(view().window()->windowTitle(),
+              QStringLiteral("Copying to \u201cPhotos\u201d \u2014 Ferrymark"));
+    countingDone(3, 3000000);
+    job->setCurrentItem("/src/a/holiday 2024.jpg");
+    job->updateUI();
+    EXPECT_EQ(view().lbCurrentItem()->text(), QStringLiteral("holiday 2024.jpg"));
+    EXPECT_EQ(view().lbCurrentItem()->toolTip(), QStringLiteral("/src/a/holiday 2024.jpg"));
+    // One tick gives no speed yet.
+    EXPECT_EQ(view().lbSpeed()->text(), QString());
+
+    job->setCurrentItem("/src/b");
+    job->setDataProcessed(1000000);
+    job->updateUI();
+    EXPECT_EQ(view().lbCurrentItem()->text(), QStringLiteral("b"));
+    const QString speed = view().lbSpeed()->text();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9.]+ [KMGT]?B/s$")).match(speed).hasMatch())
+        << speed.toStdString();
+}
 
 TEST_F(ProgressWindow, PauseGreysTheBarAndResumeRestoresIt) {
     job->updateUI();

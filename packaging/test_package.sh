@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt into a fresh Debian 12 root (made once
+# with mmdebstrap from the machine's own mirror and kept as a tarball), and starts the
+# installed program there under Xvfb: its agreement window must come up, and the installed
+# about document must carry the version.
+# Usage: test_package.sh BUILD-DIR VERSION        (exit 77: skipped, with the reason)
+set -u
+build=$(cd "$1" && pwd)
+version=$2
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIPPED: $*" >&2; exit 77; }
+
+[ "$(id -u)" -eq 0 ] || skip "making and entering a Debian root needs root"
+for tool in mmdebstrap Xvfb xdotool pdftotext; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh)"
+done
+
+cmake --build "$build" --target ferrymark fm-transfer ferrymark_assets >/dev/null ||
+    fail "the build failed"
+(cd "$build" && cpack -G DEB >/dev/null) || fail "cpack failed"
+deb=$(ls -t "$build"/ferrymark_"$version"_*.deb 2>/dev/null | head -n1)
+[ -n "$deb" ] || fail "no package ferrymark_${version}_*.deb in $build"
+
+# The mirror apt uses here, so that the root comes from the same archive.
+mirror=$(grep -hE '^[[:space:]]*(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/* \
+    2>/dev/null | grep -oE 'https?://[^ ]+' | grep -v security | head -n1)
+mirror=${mirror:-http://deb.debian.org/debian}
+cache=${FERRYMARK_ROOT_CACHE:-/var/cache/ferrymark-test}
+mkdir -p "$cache"
+tarball=$cache/bookworm-apt.tar
+if [ ! -s "$tarball" ]; then
+    mmdebstrap --variant=apt --format=tar --quiet bookworm "$tarball.part" "$mirror" ||
+        fail "mmdebstrap could not make a root from $mirror"
+    mv "$tarball.part" "$tarball"
+fi
+
+root=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    umount "$root/proc" 2>/dev/null
+    rm -rf "$root"
+}
+trap cleanup EXIT
+tar -C "$root" -xf "$tarball" || fail "could not unpack $tarball"
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null
+mount -t proc proc "$root/proc" || fail "could not mount /proc in the root"
+cp "$deb" "$root/tmp/ferrymark.deb"
+chroot "$root" apt-get update -q >/dev/null || fail "apt-get update in the root failed"
+chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    --no-install-recommends /tmp/ferrymark.deb >"$root/tmp/apt.log" 2>&1 ||
+    fail "apt could not install the package: $(tail -n 20 "$root/tmp/apt.log")"
+
+for f in usr/bin/ferrymark usr/bin/fm-transfer usr/share/applications/ferrymark.desktop \
+    usr/share/metainfo/ferrymark.metainfo.xml usr/share/man/man1/ferrymark.1 \
+    usr/share/man/man1/fm-transfer.1 usr/share/ferrymark/About-Ferrymark.pdf \
+    usr/share/icons/hicolor/scalable/apps/ferrymark.svg \
+    usr/share/icons/hicolor/16x16/apps/ferrymark.png \
+    usr/share/icons/hicolor/256x256/apps/ferrymark.png; do
+    [ -e "$root/$f" ] || fail "the package did not install /$f"
+done
+installed=$(chroot "$root" dpkg-query -W -f='${Version}' ferrymark)
+[ "$installed" = "$version" ] || fail "installed version $installed, expected $version"
+pdftotext "$root/usr/share/ferrymark/About-Ferrymark.pdf" - | grep -q "Version $version" ||
+    fail "the installed about document does not show Version $version"
+
+# Xvfb's abstract socket is shared with the root (same network namespace).
+display=:$((80 + RANDOM % 100))
+Xvfb "$display" -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+mkdir -p "$root/tmp/home"
+chroot "$root" env DISPLAY="$display" HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/config \
+    /usr/bin/ferrymark >"$root/tmp/run.log" 2>&1 &
+pid=$!
+found=
+for _ in $(seq 100); do
+    if DISPLAY=$display xdotool search --name "Welcome to Ferrymark" >/dev/null 2>&1; then
+        found=1
+        break
+    fi
+    kill -0 "$pid" 2>/dev/null || fail "the installed program ended: $(cat "$root/tmp/run.log")"
+    sleep 0.1
+done
+[ -n "$found" ] || { kill -KILL "$pid"; fail "no agreement window: $(cat "$root/tmp/run.log")"; }
+kill -TERM "$pid"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "still running after SIGTERM"; }
+wait "$pid" || fail "exit $? after SIGTERM: $(cat "$root/tmp/run.log")"
+echo "package $(basename "$deb") installed with apt and started: 1 passed, 0 failed"
