@@ -88,11 +88,12 @@ def write_random(path, size, seed):
 
 
 def write_sprinkled(path, size, seed, every=64 << 20):
-    """A large sparse file with random blocks spread over it: quick to make, and a copy
-    that shifts, drops or repeats data does not compare equal."""
+    """A large file of zeros with random blocks spread over it: quick to make, and a copy
+    that shifts, drops or repeats data does not compare equal. Its blocks are allocated,
+    not holes, so the copy reads and writes all of it as it would a real file's."""
     rng = random.Random(seed)
     with open(path, "wb") as f:
-        f.truncate(size)
+        os.posix_fallocate(f.fileno(), 0, size)
         for offset in list(range(0, size - 4096, every)) + [size - 4096]:
             f.seek(offset)
             f.write(rng.randbytes(4096))
@@ -873,7 +874,7 @@ def start_huge_transfer(d):
     os.makedirs(dest)
     big = os.path.join(source, "groß & #big.bin")
     with open(big, "wb") as f:
-        f.truncate(HUGE)
+        os.posix_fallocate(f.fileno(), 0, HUGE)  # allocated: a copy skips holes
     src_window = d.open_folder("nautilus", source, 0)
     d.copy_all(src_window, [big])
     dest_window = d.open_folder("nautilus", dest, 1)
