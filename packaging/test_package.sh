@@ -74,7 +74,7 @@ chroot "$root" env DISPLAY="$display" HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/c
     /usr/bin/ferrymark >"$root/tmp/run.log" 2>&1 &
 pid=$!
 found=
-for _ in $(seq 100); do
+for _ in $(seq 300); do  # 30 s: a loaded machine starts it slowly
     if DISPLAY=$display xdotool search --name "Welcome to Ferrymark" >/dev/null 2>&1; then
         found=1
         break

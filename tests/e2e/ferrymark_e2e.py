@@ -881,8 +881,18 @@ def start_huge_transfer(d):
     d.activate(dest_window.id)
     d.key("super+alt+v")
     progress = wait_for(d.progress_window, 60, "the progress window")
-    target = os.path.join(dest, os.path.basename(big))
-    wait_for(lambda: size_of(target) > 0, 30, "the copy to start writing")
+    final = os.path.join(dest, os.path.basename(big))
+
+    def partial():
+        # The file is written under a hidden temporary name until it is complete.
+        for name in os.listdir(dest):
+            path = os.path.join(dest, name)
+            if name.startswith(".ferrymark-") and name.endswith(".part") and size_of(path) > 0:
+                return path
+        return None
+    target = wait_for(partial, 30, "the copy to start writing")
+    if os.path.lexists(final):
+        raise Failure("the unfinished copy stands under its final name")
     return big, dest, target, progress
 
 
