@@ -65,9 +65,12 @@ pdftotext "$root/usr/share/ferrymark/About-Ferrymark.pdf" - | grep -q "Version $
     fail "the installed about document does not show Version $version"
 
 # Xvfb's abstract socket is shared with the root (same network namespace).
-display=:$((80 + RANDOM % 100))
-Xvfb "$display" -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself: a fixed or random number may be another test's.
+Xvfb -displayfd 3 -nolisten tcp 3>"$root/tmp/display" >/dev/null 2>&1 &
 xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$root/tmp/display" ] && break; sleep 0.05; done
+[ -s "$root/tmp/display" ] || fail "Xvfb did not start"
+display=:$(cat "$root/tmp/display")
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 mkdir -p "$root/tmp/home"
 chroot "$root" env DISPLAY="$display" HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/config \
