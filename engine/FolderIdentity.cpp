@@ -14,6 +14,10 @@ bool same(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 bool FolderIdentity::liesWithin(const std::string& folder, const std::string& item) {
+    // A name with a NUL byte would reach the system cut short, naming another folder.
+    if (item.find('\0') != std::string::npos || folder.find('\0') != std::string::npos) {
+        return false;
+    }
     struct stat wanted {};
     if (item.empty() || ::stat(item.c_str(), &wanted) != 0 || !S_ISDIR(wanted.st_mode)) {
         return false;
