@@ -73,11 +73,13 @@ for _ in $(seq 100); do [ -s "$root/tmp/display" ] && break; sleep 0.05; done
 display=:$(cat "$root/tmp/display")
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 mkdir -p "$root/tmp/home"
+# The fresh root has no font cache yet: build it now, not inside the program's first start.
+chroot "$root" sh -c 'command -v fc-cache >/dev/null && fc-cache -s >/dev/null 2>&1' || true
 chroot "$root" env DISPLAY="$display" HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/config \
     /usr/bin/ferrymark >"$root/tmp/run.log" 2>&1 &
 pid=$!
 found=
-for _ in $(seq 300); do  # 30 s: a loaded machine starts it slowly
+for _ in $(seq 900); do  # 90 s: a loaded machine starts it slowly
     if DISPLAY=$display xdotool search --name "Welcome to Ferrymark" >/dev/null 2>&1; then
         found=1
         break
