@@ -75,8 +75,10 @@ for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>
 mkdir -p "$root/tmp/home"
 # The fresh root has no font cache yet: build it now, not inside the program's first start.
 chroot "$root" sh -c 'command -v fc-cache >/dev/null && fc-cache -s >/dev/null 2>&1' || true
-chroot "$root" env DISPLAY="$display" HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/config \
-    /usr/bin/ferrymark >"$root/tmp/run.log" 2>&1 &
+# A clean environment: the test runner's own (QT_QPA_PLATFORM=offscreen among it) must not
+# leak into the installed program, which has to come up on the X server as a user's would.
+chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 DISPLAY="$display" \
+    HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/config /usr/bin/ferrymark >"$root/tmp/run.log" 2>&1 &
 pid=$!
 found=
 for _ in $(seq 900); do  # 90 s: a loaded machine starts it slowly
