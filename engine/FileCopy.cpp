@@ -151,10 +151,13 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         release();
         return ChunkCopyResult::Cancelled;
     };
+    std::int64_t position = 0;
     for (;;) {
         if (written && written->segments) {
             // A hole counts as done: progress still reaches the file's size.
-            job.setDataProcessed(job.dataProcessed() + written->segments->skipHole());
+            const std::int64_t skipped = written->segments->skipHole();
+            position += skipped;
+            job.setDataProcessed(job.dataProcessed() + skipped);
         }
         const ssize_t count = reader.read(buffer, sizeof buffer);
         if (count == 0) {
@@ -200,6 +203,11 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             }
         }
         job.setDataProcessed(job.dataProcessed() + count);
+        position += count;
+        if (written && written->size > 0 && position >= written->size) {
+            release();
+            return ChunkCopyResult::Complete;
+        }
         if (job.gateRequested()) {
             release();
         }
@@ -256,8 +264,7 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.markNotTransferred(source, NotTransferredReason::SpecialFile);
         return PlaceResult::PassedOver;
     }
-    struct stat before {};
-    ::fstat(reader.descriptor(), &before);
+    const struct stat before = reader.status();
 
     const std::string temporary = job.inFlight().temporaryName();
     bool cancelled = false;
@@ -271,7 +278,7 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
     }
     FileWriter writer = FileWriter::adopt(fd);
     DataSegments segments(reader.descriptor(), fd, before.st_size, before.st_blocks);
-    const WrittenFile written{fd, folder.fd(), temporary, &segments};
+    const WrittenFile written{fd, folder.fd(), temporary, &segments, before.st_size};
     const std::int64_t processedBefore = job.dataProcessed();
     switch (copyChunks(reader, writer, source, folder.path() + "/" + temporary, job, &written)) {
         case ChunkCopyResult::Complete:

@@ -60,6 +60,9 @@ struct WrittenFile {
     std::string name;
     // Holes of a sparse source, skipped instead of read; none for a plain file.
     DataSegments* segments = nullptr;
+    // The source's length when it was opened: the copy stops there without a last read
+    // for the end. A file that grew meanwhile shows in its status afterwards.
+    std::int64_t size = 0;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

@@ -35,20 +35,22 @@ int FileReader::close() {
     return result;
 }
 
-unsigned FileReader::mode() const {
-    if (mode_ < 0) {
-        struct stat st {};
-        mode_ = ::fstat(fd_, &st) == 0 ? static_cast<long>(st.st_mode) : 0;
+const struct stat& FileReader::status() const {
+    if (!statusRead_) {
+        statusRead_ = true;
+        if (::fstat(fd_, &status_) != 0) {
+            status_ = {};
+        }
     }
-    return static_cast<unsigned>(mode_);
+    return status_;
 }
 
 unsigned FileReader::permissionBits() const {
-    return mode() & 0777;
+    return status().st_mode & 0777;
 }
 
 bool FileReader::isRegularFile() const {
-    return S_ISREG(mode());
+    return S_ISREG(status().st_mode);
 }
 
 }  // namespace ferrymark

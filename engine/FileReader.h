@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "IFileReader.h"
@@ -25,13 +27,14 @@ class FileReader final : public IFileReader {
     unsigned permissionBits() const;
     // False for pipes, sockets and devices, which are never read (a pipe can block forever).
     bool isRegularFile() const;
+    // The open file's status, read once; all zero when it cannot be read.
+    const struct stat& status() const;
 
   private:
-    // st_mode of the open file, read once: the copy asks for the kind, then the bits.
-    unsigned mode() const;
-
     int fd_ = -1;
-    mutable long mode_ = -1;
+    // Read at most once: every system call counts when copying many small files.
+    mutable struct stat status_ {};
+    mutable bool statusRead_ = false;
 };
 
 }  // namespace ferrymark
