@@ -63,6 +63,8 @@ struct WrittenFile {
     // The source's length when it was opened: the copy stops there without a last read
     // for the end. A file that grew meanwhile shows in its status afterwards.
     std::int64_t size = 0;
+    // The source's descriptor, for chunks copied inside the kernel; -1 reads and writes.
+    int sourceFd = -1;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

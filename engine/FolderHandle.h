@@ -1,8 +1,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -31,20 +33,32 @@ class FolderHandle {
         }
     }
     FolderHandle(FolderHandle&& other) noexcept
-        : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+        : fd_(std::exchange(other.fd_, -1)),
+          path_(std::move(other.path_)),
+          device_(other.device_) {}
     FolderHandle& operator=(FolderHandle&& other) noexcept {
         std::swap(fd_, other.fd_);
         std::swap(path_, other.path_);
+        std::swap(device_, other.device_);
         return *this;
     }
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    // The file system the folder is on, asked once per folder rather than once per file.
+    dev_t device() const {
+        if (!device_) {
+            struct stat status {};
+            device_ = ::fstat(fd_, &status) == 0 ? status.st_dev : dev_t{};
+        }
+        return *device_;
+    }
 
   private:
     int fd_ = -1;
     std::string path_;
+    mutable std::optional<dev_t> device_;
 };
 
 }  // namespace ferrymark
