@@ -2,9 +2,9 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QTranslator>
 #include <cstdio>
@@ -12,12 +12,14 @@
 #include "FerrymarkVersion.h"
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/CommandLine.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
-#include "app/AppIcon.h"
+#include "app/SchemePalette.h"
 #include "app/SignalRelay.h"
 #include "engine/InFlightRecord.h"
+#include "platform/freedesktop/DesktopColourScheme.h"
 #include "platform/x11/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
 
@@ -96,6 +98,14 @@ int main(int argc, char** argv) {
     }
 
     ferrymark::InFlightRecord::cleanUpLeftovers();
+
+    // Dark or light as the desktop is, switching live.
+    ferrymark::SchemePalette schemePalette;
+    const auto colourScheme = ferrymark::DesktopColourScheme::forSession();
+    QObject::connect(
+        colourScheme.get(), &ferrymark::DesktopColourScheme::changed, &app,
+        [&schemePalette](ferrymark::ColourScheme scheme) { schemePalette.apply(scheme); });
+    colourScheme->start();
 
     // One Ferrymark per session: a second start leaves the first alone.
     ferrymark::InstanceService service(QDBusConnection::sessionBus());

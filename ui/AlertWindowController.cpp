@@ -33,9 +33,8 @@ AlertWindowController::AlertWindowController(QWidget* parent)
     // A title and nothing else: the question ends through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // White on a light desktop; the base colour keeps the text readable on a dark one.
+    setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 
     for (const OptionEntry& option : kOptions) {
