@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -20,9 +21,9 @@ struct OptionEntry {
 
 // Keep Both comes first and is selected: it loses nothing if the user just presses Enter.
 constexpr OptionEntry kOptions[] = {
-    {"Keep Both", Policy::CopyWithNewName},
-    {"Replace", Policy::Replace},
-    {"Skip", Policy::Skip},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Keep Both"), Policy::CopyWithNewName},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Replace"), Policy::Replace},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Skip"), Policy::Skip},
 };
 
 }  // namespace
@@ -38,7 +39,8 @@ AlertWindowController::AlertWindowController(QWidget* parent)
     setAutoFillBackground(true);
 
     for (const OptionEntry& option : kOptions) {
-        ui_->popupOptions->addItem(QString::fromUtf8(option.title), option.tag);
+        ui_->popupOptions->addItem(QCoreApplication::translate("AlertWindow", option.title),
+                                   option.tag);
     }
     ui_->popupOptions->setCurrentIndex(0);
 
