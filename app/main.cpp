@@ -2,11 +2,8 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QGuiApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSessionManager>
-#include <QTranslator>
 #include <cstdio>
 
 #include "FerrymarkVersion.h"
@@ -18,6 +15,7 @@
 #include "app/InstanceService.h"
 #include "app/SchemePalette.h"
 #include "app/SignalRelay.h"
+#include "app/UserLanguage.h"
 #include "engine/InFlightRecord.h"
 #include "platform/freedesktop/DesktopColourScheme.h"
 #include "platform/x11/X11FileManagerBridge.h"
@@ -85,17 +83,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
     QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
     app.setQuitOnLastWindowClosed(false);
-    // The user's language: Qt's own texts and ours; English where there is none.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtTexts);
-    }
-    QTranslator ownTexts;
-    if (ownTexts.load(QLocale(), QStringLiteral("ferrymark"), QStringLiteral("_"),
-                      QStringLiteral(":/i18n"))) {
-        QCoreApplication::installTranslator(&ownTexts);
-    }
+    const ferrymark::UserLanguage language(QStringLiteral(":/i18n"));
 
     ferrymark::InFlightRecord::cleanUpLeftovers();
 

@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
@@ -20,7 +18,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
-#include <QTranslator>
 #include <QWidget>
 #include <atomic>
 #include <cstdio>
@@ -30,6 +27,7 @@
 #include "app/PreferencesWindow.h"
 #include "app/SchemePalette.h"
 #include "app/StatusMenu.h"
+#include "app/UserLanguage.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
 #include "ui/AlertWindowController.h"
@@ -222,16 +220,7 @@ int main(int argc, char** argv) {
     SchemePalette palette;
     palette.apply(scheme == QStringLiteral("dark") ? ColourScheme::Dark : ColourScheme::Light);
     // The locale's language, as the program loads it.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtTexts);
-    }
-    QTranslator ownTexts;
-    if (ownTexts.load(QLocale(), QStringLiteral("ferrymark"), QStringLiteral("_"),
-                      QStringLiteral(FERRYMARK_QM_DIR))) {
-        QCoreApplication::installTranslator(&ownTexts);
-    }
+    const UserLanguage language(QStringLiteral(FERRYMARK_QM_DIR));
 
     QtJobHost host;
     progressStages(host);
