@@ -33,7 +33,10 @@ QVariant unwrap(QVariant value) {
 
 DesktopColourScheme::DesktopColourScheme(const QDBusConnection& bus, QString kdeGlobals,
                                          bool kdeDesktop, QObject* parent)
-    : QObject(parent), bus_(bus), kdeGlobals_(std::move(kdeGlobals)), kdeDesktop_(kdeDesktop) {}
+    : QObject(parent), bus_(bus), kdeGlobals_(std::move(kdeGlobals)), kdeDesktop_(kdeDesktop) {
+    // SettingChanged carries one; its slot is found only once the type is known.
+    qRegisterMetaType<QDBusVariant>();
+}
 
 std::unique_ptr<DesktopColourScheme> DesktopColourScheme::forSession() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);

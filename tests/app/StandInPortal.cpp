@@ -63,6 +63,8 @@ StandInPortal::StandInPortal(const QString& address, uint colourScheme, bool has
     : bus_(QDBusConnection::connectToBus(address, kConnection)),
       colourScheme_(colourScheme),
       hasReadOne_(hasReadOne) {
+    // Without it the bus does not relay SettingChanged.
+    qRegisterMetaType<QDBusVariant>();
     registered_ =
         bus_.registerObject(kPath, this,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
