@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -34,8 +35,7 @@ AlertWindowController::AlertWindowController(QWidget* parent)
     // A title and nothing else: the question ends through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-    // White on a light desktop; the base colour keeps the text readable on a dark one.
-    setBackgroundRole(QPalette::Base);
+    chooseBackground();
     setAutoFillBackground(true);
 
     for (const OptionEntry& option : kOptions) {
@@ -93,5 +93,26 @@ void AlertWindowController::doContinue() {
 }
 
 void AlertWindowController::reject() {}
+
+void AlertWindowController::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        chooseBackground();
+    }
+    QDialog::changeEvent(event);
+}
+
+// White (the base colour) on a light palette. A dark palette's base is darker than its
+// window and is what the check box is drawn with: there the window colour keeps it seen.
+void AlertWindowController::chooseBackground() {
+    const QPalette& colours = palette();
+    const QPalette::ColorRole role =
+        colours.color(QPalette::Base).lightness() >= colours.color(QPalette::Window).lightness()
+            ? QPalette::Base
+            : QPalette::Window;
+    // Setting the role announces a palette change even when it is the same one.
+    if (role != backgroundRole()) {
+        setBackgroundRole(role);
+    }
+}
 
 }  // namespace ferrymark

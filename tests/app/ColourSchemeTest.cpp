@@ -168,6 +168,8 @@ TEST_F(ColourSchemeTest, SwitchesLiveWhileAWindowIsOpen) {
     portal.change(1);
     ASSERT_TRUE(becomes(ColourScheme::Dark));
     EXPECT_LT(promptBackground(*prompt).lightness(), 128);
+    // The check box is filled with the base colour: on that background it would vanish.
+    EXPECT_NE(promptBackground(*prompt), prompt->palette().color(QPalette::Base));
 
     // No preference from the portal: KDE's file decides, and it is watched.
     portal.change(0);
