@@ -7,8 +7,15 @@
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ferrymark {
+namespace {
+
+// The frame's buttons and margins beside a window title.
+constexpr int kTitleBarRoom = 160;
+
+}  // namespace
 
 PreferencesWindow::PreferencesWindow(Model model, QWidget* parent)
     : QDialog(parent), model_(std::move(model)) {
@@ -49,6 +56,10 @@ PreferencesWindow::PreferencesWindow(Model model, QWidget* parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     layout->addWidget(buttons);
+
+    // Wide enough for the whole title beside the frame's buttons, in any language.
+    setMinimumWidth(std::max(sizeHint().width(),
+                             fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarRoom));
 }
 
 QKeySequenceEdit* PreferencesWindow::hotKeyEdit(const QByteArray& slot) const {

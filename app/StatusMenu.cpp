@@ -20,6 +20,8 @@ namespace {
     QT_TRANSLATE_NOOP("StatusMenu", "Paste Here"),
     QT_TRANSLATE_NOOP("StatusMenu", "Move Here"),
     QT_TRANSLATE_NOOP("StatusMenu", "Transfers"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Add to File Managers"),
+    QT_TRANSLATE_NOOP("StatusMenu", "Remove from File Managers"),
     QT_TRANSLATE_NOOP("StatusMenu", "Preferences…"),
     QT_TRANSLATE_NOOP("StatusMenu", "About Ferrymark"),
     QT_TRANSLATE_NOOP("StatusMenu", "Quit Ferrymark"),

@@ -3,21 +3,21 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSessionManager>
-#include <QTranslator>
 #include <cstdio>
 
 #include "FerrymarkVersion.h"
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/CommandLine.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
-#include "app/AppIcon.h"
+#include "app/SchemePalette.h"
 #include "app/SignalRelay.h"
+#include "app/UserLanguage.h"
 #include "engine/InFlightRecord.h"
+#include "platform/freedesktop/DesktopColourScheme.h"
 #include "platform/x11/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
 
@@ -83,19 +83,17 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
     QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
     app.setQuitOnLastWindowClosed(false);
-    // The user's language: Qt's own texts and ours; English where there is none.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtTexts);
-    }
-    QTranslator ownTexts;
-    if (ownTexts.load(QLocale(), QStringLiteral("ferrymark"), QStringLiteral("_"),
-                      QStringLiteral(":/i18n"))) {
-        QCoreApplication::installTranslator(&ownTexts);
-    }
+    const ferrymark::UserLanguage language(QStringLiteral(":/i18n"));
 
     ferrymark::InFlightRecord::cleanUpLeftovers();
+
+    // Dark or light as the desktop is, switching live.
+    ferrymark::SchemePalette schemePalette;
+    const auto colourScheme = ferrymark::DesktopColourScheme::forSession();
+    QObject::connect(
+        colourScheme.get(), &ferrymark::DesktopColourScheme::changed, &app,
+        [&schemePalette](ferrymark::ColourScheme scheme) { schemePalette.apply(scheme); });
+    colourScheme->start();
 
     // One Ferrymark per session: a second start leaves the first alone.
     ferrymark::InstanceService service(QDBusConnection::sessionBus());

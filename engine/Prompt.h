@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ferrymark {
 
@@ -34,6 +35,10 @@ struct Prompt {
     PromptImage image = PromptImage::Caution;
     std::string iconPath;
     std::string message;
+    // The message before filling: its text with "%@" places, and what fills them in order.
+    // A host that translates the text fills it anew; empty when the message stands alone.
+    std::string format;
+    std::vector<std::string> arguments;
     PromptOptions options = PromptOptions::Hidden;
     bool showDontAsk = false;
     std::string stopTitle;      // empty: as laid out

@@ -5,11 +5,23 @@
 namespace ferrymark {
 namespace {
 
-Prompt cautionPrompt(PromptKind kind, std::string message) {
+Prompt cautionPrompt(PromptKind kind, const char* format, std::vector<std::string> arguments = {}) {
     Prompt p;
     p.kind = kind;
     p.image = PromptImage::Caution;
-    p.message = std::move(message);
+    p.format = format;
+    // Place by place, so that a name holding "%@" is never filled itself.
+    p.message = p.format;
+    std::string::size_type from = 0;
+    for (const std::string& argument : arguments) {
+        const auto at = p.message.find("%@", from);
+        if (at == std::string::npos) {
+            break;
+        }
+        p.message.replace(at, 2, argument);
+        from = at + argument.size();
+    }
+    p.arguments = std::move(arguments);
     p.options = PromptOptions::Hidden;
     p.showDontAsk = false;
     return p;
@@ -21,7 +33,9 @@ Prompt conflictPrompt(PromptKind kind, const char* format, const std::string& so
     p.kind = kind;
     p.image = PromptImage::FileIcon;
     p.iconPath = sourcePath;
-    p.message = PromptTexts::fill(format, PromptTexts::itemName(sourcePath));
+    p.format = format;
+    p.arguments = {PromptTexts::itemName(sourcePath)};
+    p.message = PromptTexts::fill(format, p.arguments.front());
     p.options = options;
     p.showDontAsk = true;
     return p;
@@ -68,38 +82,37 @@ Prompt PromptTexts::diskFull() {
 }
 
 Prompt PromptTexts::readError(const std::string& sourcePath) {
-    return cautionPrompt(PromptKind::ReadError,
-                         fill("Can not read “%@”. Click continue to skip.", itemName(sourcePath)));
+    return cautionPrompt(PromptKind::ReadError, "Can not read “%@”. Click continue to skip.",
+                         {itemName(sourcePath)});
 }
 
 Prompt PromptTexts::replaceFile(const std::string& sourcePath) {
     return cautionPrompt(PromptKind::ReplaceFile,
-                         fill("You do not have the permission to replace existing file “%@”.",
-                              itemName(sourcePath)));
+                         "You do not have the permission to replace existing file “%@”.",
+                         {itemName(sourcePath)});
 }
 
 Prompt PromptTexts::replaceFolder(const std::string& sourcePath) {
     return cautionPrompt(PromptKind::ReplaceFolder,
-                         fill("You do not have the permission to replace existing directory "
-                              "“%@”, the directory cannot be copied.",
-                              itemName(sourcePath)));
+                         "You do not have the permission to replace existing directory "
+                         "“%@”, the directory cannot be copied.",
+                         {itemName(sourcePath)});
 }
 
 Prompt PromptTexts::replaceHoldsSource(const std::string& sourcePath,
                                        const std::string& destinationPath) {
     // Same kind as a folder that can not be replaced: the same dialog and answers.
     return cautionPrompt(PromptKind::ReplaceFolder,
-                         fill(fill("“%@” can not replace “%@”, because it is inside it. Nothing "
-                                   "was replaced. Click continue to skip.",
-                                   itemName(sourcePath)),
-                              itemName(destinationPath)));
+                         "“%@” can not replace “%@”, because it is inside it. Nothing "
+                         "was replaced. Click continue to skip.",
+                         {itemName(sourcePath), itemName(destinationPath)});
 }
 
 Prompt PromptTexts::intoItself(const std::string& sourcePath) {
     Prompt p = cautionPrompt(PromptKind::IntoItself,
-                             fill("You can’t paste “%@” at this location because you can’t paste "
-                                  "an item into itself.",
-                                  itemName(sourcePath)));
+                             "You can’t paste “%@” at this location because you can’t paste "
+                             "an item into itself.",
+                             {itemName(sourcePath)});
     p.showDontAsk = true;
     return p;
 }

@@ -9,7 +9,7 @@ packages=(
     libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11
+    xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11 dbus-daemon
     rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
     nautilus thunar xfconf trayer xclip imagemagick
     dunst

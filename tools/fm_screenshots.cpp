@@ -1,6 +1,9 @@
-// fm-screenshots OUTDIR: pictures of the progress window and the prompts, for a look at
-// the layouts on a real X display. The progress stages come from a job whose counters
-// are set by hand; the conflict prompts from a real transfer through the Qt host.
+// fm-screenshots OUTDIR [light|dark]: pictures of the progress window, the prompts, the
+// tray menu and the preferences window, for a look at the layouts on a real X display, in
+// the colour scheme given and the language of the locale. The progress stages come from a
+// job whose counters are set by hand; the conflict prompts from a real transfer through
+// the Qt host.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -8,6 +11,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -20,6 +24,10 @@
 #include <functional>
 #include <thread>
 
+#include "app/PreferencesWindow.h"
+#include "app/SchemePalette.h"
+#include "app/StatusMenu.h"
+#include "app/UserLanguage.h"
 #include "engine/CopyHandler.h"
 #include "engine/PromptTexts.h"
 #include "ui/AlertWindowController.h"
@@ -44,6 +52,10 @@ void settle(int ms = 800) {
 // The window with its frame, as the user sees it on screen.
 void shoot(QWidget* window, const QString& name) {
     settle();
+    // A loaded machine may take longer to put the frame on.
+    for (int wait = 0; wait < 50 && window->frameGeometry() == window->geometry(); ++wait) {
+        settle(100);
+    }
     const QRect frame = window->frameGeometry();
     QPixmap picture =
         window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
@@ -158,17 +170,57 @@ void conflictPrompts(QtJobHost& host) {
     worker.join();
 }
 
+// The tray menu as it drops down, and the preferences window built from its entries.
+void trayAndPreferences() {
+    QObject target;
+    StatusMenu status(&target);
+    QMenu* menu = status.menu();
+    menu->popup(QPoint(200, 200));
+    settle();
+    QPixmap picture =
+        menu->screen()->grabWindow(0, menu->x(), menu->y(), menu->width(), menu->height());
+    const QString path = QDir(outDir).filePath(QStringLiteral("tray-menu.png"));
+    if (picture.isNull() || !picture.save(path)) {
+        std::fprintf(stderr, "fm-screenshots: cannot write %s\n", qPrintable(path));
+        ++failures;
+    } else {
+        std::printf("%s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
+    }
+    menu->hide();
+
+    PreferencesWindow::Model model;
+    model.startAtLogin = true;
+    model.setStartAtLogin = [](bool on) { return on; };
+    for (const auto& entry : status.entries()) {
+        if (!entry.keyEquivalent.isEmpty()) {
+            model.hotKeys.push_back(
+                {entry.action->text(), entry.slot,
+                 StatusMenu::sequenceOf(entry.keyEquivalent, entry.modifierMask)});
+        }
+    }
+    model.changeHotKey = [](const QByteArray&, const QKeySequence&) { return QString(); };
+    PreferencesWindow preferences(std::move(model));
+    preferences.show();
+    shoot(&preferences, QStringLiteral("preferences"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fm-screenshots OUTDIR\n");
+    const QString scheme = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("light");
+    if ((argc != 2 && argc != 3) ||
+        (scheme != QStringLiteral("light") && scheme != QStringLiteral("dark"))) {
+        std::fprintf(stderr, "usage: fm-screenshots OUTDIR [light|dark]\n");
         return 2;
     }
     outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outDir);
+    SchemePalette palette;
+    palette.apply(scheme == QStringLiteral("dark") ? ColourScheme::Dark : ColourScheme::Light);
+    // The locale's language, as the program loads it.
+    const UserLanguage language(QStringLiteral(FERRYMARK_QM_DIR));
 
     QtJobHost host;
     progressStages(host);
@@ -177,14 +229,9 @@ int main(int argc, char** argv) {
     shootNextPrompt(QStringLiteral("disk-full"), 2);
     PromptPresenter::ask(PromptTexts::diskFull());
 
-    Prompt quit;
-    quit.kind = PromptKind::Quit;
-    quit.message =
-        "File copying in Progress. Do you want to quit application. Click Yes to abort copying "
-        "operation.";
-    quit.stopTitle = "Yes";
-    quit.continueTitle = "No";
     shootNextPrompt(QStringLiteral("quit"), 1);
-    PromptPresenter::ask(quit);
+    PromptPresenter::ask(PromptTexts::quit());
+
+    trayAndPreferences();
     return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Usage: tools/screenshots.sh OUTDIR
-# Writes PNGs of the progress window (counting, copying, paused) and of the prompts
-# (file and folder conflict, disk full, quit), taken in a private X session.
+# Writes PNGs of the progress window (counting, copying with its details, paused), the
+# prompts (file and folder conflict, disk full, quit), the tray menu and the preferences
+# window, taken in a private X session: OUTDIR/<language>-<scheme>/, for English and
+# German, light and dark.
 set -euo pipefail
 if [ $# -ne 1 ]; then
     echo "usage: $0 OUTDIR" >&2
@@ -14,4 +16,12 @@ build_dir=${BUILD_DIR:-build}
 case "$build_dir" in /*) ;; *) build_dir="$root/$build_dir" ;; esac
 
 cmake --build "$build_dir" --target fm-screenshots
-"$root/tests/run-x11.sh" "$build_dir/tools/fm-screenshots" "$out"
+# English is the texts themselves; German comes from the translation.
+for language in en de; do
+    locale=C.UTF-8
+    [ "$language" = de ] && locale=de_DE.UTF-8
+    for scheme in light dark; do
+        LANG=$locale LC_ALL=$locale LANGUAGE= "$root/tests/run-x11.sh" \
+            "$build_dir/tools/fm-screenshots" "$out/$language-$scheme" "$scheme"
+    done
+done

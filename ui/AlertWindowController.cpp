@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -20,9 +22,9 @@ struct OptionEntry {
 
 // Keep Both comes first and is selected: it loses nothing if the user just presses Enter.
 constexpr OptionEntry kOptions[] = {
-    {"Keep Both", Policy::CopyWithNewName},
-    {"Replace", Policy::Replace},
-    {"Skip", Policy::Skip},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Keep Both"), Policy::CopyWithNewName},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Replace"), Policy::Replace},
+    {QT_TRANSLATE_NOOP("AlertWindow", "Skip"), Policy::Skip},
 };
 
 }  // namespace
@@ -33,13 +35,12 @@ AlertWindowController::AlertWindowController(QWidget* parent)
     // A title and nothing else: the question ends through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    chooseBackground();
     setAutoFillBackground(true);
 
     for (const OptionEntry& option : kOptions) {
-        ui_->popupOptions->addItem(QString::fromUtf8(option.title), option.tag);
+        ui_->popupOptions->addItem(QCoreApplication::translate("AlertWindow", option.title),
+                                   option.tag);
     }
     ui_->popupOptions->setCurrentIndex(0);
 
@@ -92,5 +93,26 @@ void AlertWindowController::doContinue() {
 }
 
 void AlertWindowController::reject() {}
+
+void AlertWindowController::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        chooseBackground();
+    }
+    QDialog::changeEvent(event);
+}
+
+// White (the base colour) on a light palette. A dark palette's base is darker than its
+// window and is what the check box is drawn with: there the window colour keeps it seen.
+void AlertWindowController::chooseBackground() {
+    const QPalette& colours = palette();
+    const QPalette::ColorRole role =
+        colours.color(QPalette::Base).lightness() >= colours.color(QPalette::Window).lightness()
+            ? QPalette::Base
+            : QPalette::Window;
+    // Setting the role announces a palette change even when it is the same one.
+    if (role != backgroundRole()) {
+        setBackgroundRole(role);
+    }
+}
 
 }  // namespace ferrymark

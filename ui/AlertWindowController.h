@@ -45,7 +45,12 @@ class AlertWindowController : public QDialog {
     // since neither answer is safe to assume for every question.
     void reject() override;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void chooseBackground();
+
     std::unique_ptr<Ui::AlertWindow> ui_;
 };
 

@@ -19,12 +19,31 @@
 namespace ferrymark {
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("CutCopyWController", text);
-}
-
 QString items(std::int64_t count) {
     return QLocale::system().toString(qlonglong{count});
+}
+
+// A duration's English words, "5 minutes", in the user's language.
+QString duration(double seconds) {
+    static constexpr const char* kUnits[][2] = {
+        {"seconds", QT_TRANSLATE_NOOP("CutCopyWController", "%1 seconds")},
+        {"minute", QT_TRANSLATE_NOOP("CutCopyWController", "%1 minute")},
+        {"minutes", QT_TRANSLATE_NOOP("CutCopyWController", "%1 minutes")},
+        {"hour", QT_TRANSLATE_NOOP("CutCopyWController", "%1 hour")},
+        {"hours", QT_TRANSLATE_NOOP("CutCopyWController", "%1 hours")},
+        {"day", QT_TRANSLATE_NOOP("CutCopyWController", "%1 day")},
+        {"days", QT_TRANSLATE_NOOP("CutCopyWController", "%1 days")},
+    };
+    const QString english =
+        QString::fromStdString(FCUtility::timeIntervalToStringWithInterval(seconds));
+    const QString number = english.section(QLatin1Char(' '), 0, 0);
+    const QString unit = english.section(QLatin1Char(' '), 1);
+    for (const auto& [word, text] : kUnits) {
+        if (unit == QLatin1String(word)) {
+            return QCoreApplication::translate("CutCopyWController", text).arg(number);
+        }
+    }
+    return english;
 }
 
 QString size(std::int64_t bytes) {
@@ -108,7 +127,7 @@ void CutCopyWController::loadWindow() {
     // Room for the longer title, so that pausing does not resize the window.
     QPushButton* pause = ui_->btPauseResume;
     const QString title = pause->text();
-    pause->setText(tr("Resume"));
+    pause->setText(QCoreApplication::translate("CutCopyWController", "Resume"));
     const int resumeWidth = pause->sizeHint().width();
     pause->setText(title);
     pause->setMinimumWidth(std::max(resumeWidth, pause->sizeHint().width()));
@@ -155,7 +174,8 @@ void CutCopyWController::updateUI(CopyHandler& job) {
         job.setUiBeatCount(0);
         window();
         window_->setWindowTitle(
-            tr("Copying to “%1” — Ferrymark").arg(QString::fromStdString(job.currentTarget())));
+            QCoreApplication::translate("CutCopyWController", "Copying to “%1” — Ferrymark")
+                .arg(QString::fromStdString(job.currentTarget())));
         showPauseTitle(job.paused());
         ui_->pbTotalProcess->setRange(0, 0);
         ui_->lbProcessDesc->setText(
@@ -171,7 +191,8 @@ void CutCopyWController::tick(CopyHandler& job) {
     if (job.dataProcessed() == -1) {
         if (ui_ != nullptr) {
             ui_->lbDataProgressDesc->setText(
-                tr("%1 Items (%2)").arg(items(job.totalItems()), size(job.totalData())));
+                QCoreApplication::translate("CutCopyWController", "%1 Items (%2)")
+                    .arg(items(job.totalItems()), size(job.totalData())));
         }
         return;
     }
@@ -192,10 +213,10 @@ void CutCopyWController::tick(CopyHandler& job) {
         return;
     }
     ui_->lbProcessDesc->setText(
-        tr("Copying %1 Items to \"%2\"")
+        QCoreApplication::translate("CutCopyWController", "Copying %1 Items to \"%2\"")
             .arg(items(job.remainingItems()), QString::fromStdString(job.currentTarget())));
-    ui_->lbDataProgressDesc->setText(
-        tr("%1 of %2").arg(size(job.dataProcessed()), size(job.totalData())));
+    ui_->lbDataProgressDesc->setText(QCoreApplication::translate("CutCopyWController", "%1 of %2")
+                                         .arg(size(job.dataProcessed()), size(job.totalData())));
 
     if (job.finishing()) {
         ui_->lbTimeProgressDesc->setText(QCoreApplication::translate(
@@ -208,9 +229,8 @@ void CutCopyWController::tick(CopyHandler& job) {
         const double estimate =
             toGo / static_cast<double>(job.dataProcessed()) * static_cast<double>(beats);
         ui_->lbTimeProgressDesc->setText(
-            tr("About %1 remain")
-                .arg(
-                    QString::fromStdString(FCUtility::timeIntervalToStringWithInterval(estimate))));
+            QCoreApplication::translate("CutCopyWController", "About %1 remain")
+                .arg(duration(estimate)));
     }
     ui_->pbTotalProcess->setValue(barValue(progressFraction(job)));
     showDetails(job);
@@ -226,7 +246,8 @@ void CutCopyWController::showDetails(const CopyHandler& job) {
     rate_.sample(TransferRate::Clock::now(), job.dataProcessed());
     if (const auto speed = rate_.bytesPerSecond()) {
         const auto perSecond = static_cast<std::int64_t>(std::llround(std::max(*speed, 0.0)));
-        ui_->lbSpeed->setText(tr("%1/s").arg(size(perSecond)));
+        ui_->lbSpeed->setText(
+            QCoreApplication::translate("CutCopyWController", "%1/s").arg(size(perSecond)));
     }
 }
 
@@ -253,7 +274,9 @@ void CutCopyWController::setPausedLook(double strength) {
 
 void CutCopyWController::showPauseTitle(bool paused) {
     if (ui_ != nullptr) {
-        ui_->btPauseResume->setText(paused ? tr("Resume") : tr("Pause"));
+        ui_->btPauseResume->setText(
+            paused ? QCoreApplication::translate("CutCopyWController", "Resume")
+                   : QCoreApplication::translate("CutCopyWController", "Pause"));
     }
 }
 

@@ -42,36 +42,60 @@
         <source>Continue</source>
         <translation>Fortfahren</translation>
     </message>
+    <message>
+        <source>Keep Both</source>
+        <translation>Beide behalten</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>Merge</source>
+        <translation>Zusammenführen</translation>
+    </message>
 </context>
 <context>
-    <name>ferrymark::AppDelegate</name>
+    <name>CommandLine</name>
     <message>
-        <source>There is no such command.</source>
-        <translation>Diesen Befehl gibt es nicht.</translation>
+        <source>Pastes and moves the files copied in your file manager. Without options it starts in the tray; with --paste or --move it hands the command to the running Ferrymark, starting it when none runs.</source>
+        <translation>Fügt die in Ihrer Dateiverwaltung kopierten Dateien ein oder verschiebt sie. Ohne Optionen startet es im Systembereich der Kontrollleiste; mit --paste oder --move übergibt es den Befehl an das laufende Ferrymark und startet es, wenn keines läuft.</translation>
     </message>
     <message>
-        <source>Choose a letter, digit or sign together with modifier keys.</source>
-        <translation>Wählen Sie einen Buchstaben, eine Ziffer oder ein Zeichen zusammen mit Zusatztasten.</translation>
+        <source>Show this help and exit.</source>
+        <translation>Diese Hilfe anzeigen und beenden.</translation>
     </message>
     <message>
-        <source>A hot key needs Ctrl, Alt or the Super key, so that typing is not taken.</source>
-        <translation>Ein Tastenkürzel braucht Strg, Alt oder die Super-Taste, damit das Tippen nicht blockiert wird.</translation>
+        <source>Show the version and exit.</source>
+        <translation>Die Version anzeigen und beenden.</translation>
     </message>
     <message>
-        <source>%1 already uses this key.</source>
-        <translation>%1 verwendet diese Taste bereits.</translation>
+        <source>Paste the copied files into FOLDER, or, without one, into the folder of the file-manager window in front.</source>
+        <translation>Die kopierten Dateien in FOLDER einfügen, oder ohne FOLDER in den Ordner des Dateiverwaltungsfensters im Vordergrund.</translation>
     </message>
     <message>
-        <source>%1 can not be used: another program holds it, or no key of the keyboard types it. The hot key stays %2.</source>
-        <translation>%1 kann nicht verwendet werden: Ein anderes Programm belegt es, oder keine Taste der Tastatur erzeugt es. Das Tastenkürzel bleibt %2.</translation>
+        <source>Move the copied files into FOLDER, or, without one, into the folder of the file-manager window in front.</source>
+        <translation>Die kopierten Dateien nach FOLDER verschieben, oder ohne FOLDER in den Ordner des Dateiverwaltungsfensters im Vordergrund.</translation>
     </message>
     <message>
-        <source>About Ferrymark</source>
-        <translation>Über Ferrymark</translation>
+        <source>A folder path or URI, for --paste or --move.</source>
+        <translation>Ein Ordnerpfad oder eine URI, für --paste oder --move.</translation>
     </message>
     <message>
-        <source>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Pastes and moves the files you copy in your file manager, with progress, and never loses one.&lt;/p&gt;&lt;p&gt;MIT licence.&lt;/p&gt;</source>
-        <translation>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Fügt die Dateien, die Sie in Ihrer Dateiverwaltung kopieren, ein oder verschiebt sie, zeigt den Fortschritt und verliert keine einzige.&lt;/p&gt;&lt;p&gt;MIT-Lizenz.&lt;/p&gt;</translation>
+        <source>Give --paste or --move, not both.</source>
+        <translation>Geben Sie --paste oder --move an, nicht beide.</translation>
+    </message>
+    <message>
+        <source>A folder goes with --paste or --move.</source>
+        <translation>Ein Ordner gehört zu --paste oder --move.</translation>
+    </message>
+    <message>
+        <source>Give at most one folder.</source>
+        <translation>Geben Sie höchstens einen Ordner an.</translation>
     </message>
 </context>
 <context>
@@ -107,6 +131,38 @@
     <message>
         <source>Pause</source>
         <translation>Pause</translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
+        <translation>%1 Sekunden</translation>
+    </message>
+    <message>
+        <source>%1 minute</source>
+        <translation>%1 Minute</translation>
+    </message>
+    <message>
+        <source>%1 minutes</source>
+        <translation>%1 Minuten</translation>
+    </message>
+    <message>
+        <source>%1 hour</source>
+        <translation>%1 Stunde</translation>
+    </message>
+    <message>
+        <source>%1 hours</source>
+        <translation>%1 Stunden</translation>
+    </message>
+    <message>
+        <source>%1 day</source>
+        <translation>%1 Tag</translation>
+    </message>
+    <message>
+        <source>%1 days</source>
+        <translation>%1 Tage</translation>
+    </message>
+    <message>
+        <source>Finishing: writing the copies to the disk…</source>
+        <translation>Abschluss: Die Kopien werden auf den Datenträger geschrieben…</translation>
     </message>
 </context>
 <context>
@@ -145,26 +201,128 @@
     </message>
 </context>
 <context>
-    <name>ferrymark::PreferencesWindow</name>
+    <name>InstanceClient</name>
     <message>
-        <source>Ferrymark Preferences</source>
-        <translation>Ferrymark-Einstellungen</translation>
+        <source>No session bus was found; start Ferrymark inside your desktop session.</source>
+        <translation>Es wurde kein Sitzungsbus gefunden; starten Sie Ferrymark in Ihrer Desktop-Sitzung.</translation>
     </message>
     <message>
-        <source>Start at login</source>
-        <translation>Bei der Anmeldung starten</translation>
+        <source>Ferrymark is not running, and it needs a graphical desktop session to start (no DISPLAY).</source>
+        <translation>Ferrymark läuft nicht und braucht zum Starten eine grafische Desktop-Sitzung (kein DISPLAY).</translation>
     </message>
     <message>
-        <source>The autostart entry could not be changed.</source>
-        <translation>Der Autostart-Eintrag konnte nicht geändert werden.</translation>
+        <source>Ferrymark could not be started.</source>
+        <translation>Ferrymark konnte nicht gestartet werden.</translation>
     </message>
     <message>
-        <source>Hot keys</source>
-        <translation>Tastenkürzel</translation>
+        <source>Ferrymark was started but did not come up in time.</source>
+        <translation>Ferrymark wurde gestartet, war aber nicht rechtzeitig bereit.</translation>
+    </message>
+</context>
+<context>
+    <name>OutcomeTexts</name>
+    <message>
+        <source>1 item</source>
+        <translation>1 Objekt</translation>
     </message>
     <message>
-        <source>%1 is now %2.</source>
-        <translation>%1 ist jetzt %2.</translation>
+        <source>%1 items</source>
+        <translation>%1 Objekte</translation>
+    </message>
+    <message>
+        <source>Moved %1 to “%2”</source>
+        <translation>%1 nach „%2“ verschoben</translation>
+    </message>
+    <message>
+        <source>Copied %1 to “%2”</source>
+        <translation>%1 nach „%2“ kopiert</translation>
+    </message>
+    <message>
+        <source>Transfer to “%1” stopped</source>
+        <translation>Übertragung nach „%1“ gestoppt</translation>
+    </message>
+    <message>
+        <source>Not everything was moved to “%1”</source>
+        <translation>Nicht alles wurde nach „%1“ verschoben</translation>
+    </message>
+    <message>
+        <source>Not everything was copied to “%1”</source>
+        <translation>Nicht alles wurde nach „%1“ kopiert</translation>
+    </message>
+    <message>
+        <source>%1 transferred before the stop.</source>
+        <translation>%1 vor dem Stopp übertragen.</translation>
+    </message>
+    <message>
+        <source>%1 transferred, %2 not transferred.</source>
+        <translation>%1 übertragen, %2 nicht übertragen.</translation>
+    </message>
+    <message>
+        <source>Nothing was left out before the stop; items not reached are not listed.</source>
+        <translation>Vor dem Stopp wurde nichts ausgelassen; nicht erreichte Objekte werden nicht aufgeführt.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source> — %1</source>
+        <translation> — %1</translation>
+    </message>
+    <message>
+        <source>and %1 more not listed</source>
+        <translation>und %1 weitere, nicht aufgeführt</translation>
+    </message>
+</context>
+<context>
+    <name>PromptTexts</name>
+    <message>
+        <source>An item named “%1” already exists in this location. Do you want to replace it with the one you’re moving?</source>
+        <translation>An diesem Ort gibt es bereits ein Objekt namens „%1“. Möchten Sie es durch das Objekt ersetzen, das Sie verschieben?</translation>
+    </message>
+    <message>
+        <source>A directory named “%1” already exists in this location. Do you want to merge it with the one you’re moving?</source>
+        <translation>An diesem Ort gibt es bereits einen Ordner namens „%1“. Möchten Sie ihn mit dem Ordner zusammenführen, den Sie verschieben?</translation>
+    </message>
+    <message>
+        <source>Can not copy to specified location, permission denied. Click continue to skip.</source>
+        <translation>An den angegebenen Ort kann nicht kopiert werden, die Berechtigung fehlt. Klicken Sie auf „Fortfahren“, um zu überspringen.</translation>
+    </message>
+    <message>
+        <source>Operation paused as the disk is full. Free up some space and click continue to retry.</source>
+        <translation>Der Vorgang ist angehalten, weil der Datenträger voll ist. Schaffen Sie Platz und klicken Sie auf „Fortfahren“, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>Can not read “%1”. Click continue to skip.</source>
+        <translation>„%1“ kann nicht gelesen werden. Klicken Sie auf „Fortfahren“, um es zu überspringen.</translation>
+    </message>
+    <message>
+        <source>You do not have the permission to replace existing file “%1”.</source>
+        <translation>Sie haben keine Berechtigung, die vorhandene Datei „%1“ zu ersetzen.</translation>
+    </message>
+    <message>
+        <source>You do not have the permission to replace existing directory “%1”, the directory cannot be copied.</source>
+        <translation>Sie haben keine Berechtigung, den vorhandenen Ordner „%1“ zu ersetzen; der Ordner kann nicht kopiert werden.</translation>
+    </message>
+    <message>
+        <source>“%1” can not replace “%2”, because it is inside it. Nothing was replaced. Click continue to skip.</source>
+        <translation>„%1“ kann „%2“ nicht ersetzen, weil es darin liegt. Es wurde nichts ersetzt. Klicken Sie auf „Fortfahren“, um es zu überspringen.</translation>
+    </message>
+    <message>
+        <source>You can’t paste “%1” at this location because you can’t paste an item into itself.</source>
+        <translation>Sie können „%1“ nicht an diesem Ort einfügen, weil ein Objekt nicht in sich selbst eingefügt werden kann.</translation>
+    </message>
+    <message>
+        <source>File copying in Progress. Do you want to quit application. Click Yes to abort copying operation.</source>
+        <translation>Dateien werden gerade kopiert. Möchten Sie das Programm beenden? Klicken Sie auf „Ja“, um das Kopieren abzubrechen.</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
     </message>
 </context>
 <context>
@@ -192,6 +350,142 @@
     <message>
         <source>Quit Ferrymark</source>
         <translation>Ferrymark beenden</translation>
+    </message>
+    <message>
+        <source>Add to File Managers</source>
+        <translation>Zu Dateiverwaltungen hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove from File Managers</source>
+        <translation>Aus Dateiverwaltungen entfernen</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::AppDelegate</name>
+    <message>
+        <source>There is no such command.</source>
+        <translation>Diesen Befehl gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>Choose a letter, digit or sign together with modifier keys.</source>
+        <translation>Wählen Sie einen Buchstaben, eine Ziffer oder ein Zeichen zusammen mit Zusatztasten.</translation>
+    </message>
+    <message>
+        <source>A hot key needs Ctrl, Alt or the Super key, so that typing is not taken.</source>
+        <translation>Ein Tastenkürzel braucht Strg, Alt oder die Super-Taste, damit das Tippen nicht blockiert wird.</translation>
+    </message>
+    <message>
+        <source>%1 already uses this key.</source>
+        <translation>%1 verwendet diese Taste bereits.</translation>
+    </message>
+    <message>
+        <source>%1 can not be used: another program holds it, or no key of the keyboard types it. The hot key stays %2.</source>
+        <translation>%1 kann nicht verwendet werden: Ein anderes Programm belegt es, oder keine Taste der Tastatur erzeugt es. Das Tastenkürzel bleibt %2.</translation>
+    </message>
+    <message>
+        <source>About Ferrymark</source>
+        <translation>Über Ferrymark</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Pastes and moves the files you copy in your file manager, with progress, and never loses one.&lt;/p&gt;&lt;p&gt;MIT licence.&lt;/p&gt;</source>
+        <translation>&lt;b&gt;Ferrymark %1&lt;/b&gt;&lt;p&gt;Fügt die Dateien, die Sie in Ihrer Dateiverwaltung kopieren, ein oder verschiebt sie, zeigt den Fortschritt und verliert keine einzige.&lt;/p&gt;&lt;p&gt;MIT-Lizenz.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Add &quot;Paste Here with Ferrymark&quot; and &quot;Move Here with Ferrymark&quot; to the menus of your file managers? The tray menu&apos;s &quot;Remove from File Managers&quot; takes them out again.</source>
+        <translation>„Hier mit Ferrymark einfügen“ und „Hier mit Ferrymark verschieben“ zu den Menüs Ihrer Dateiverwaltungen hinzufügen? „Aus Dateiverwaltungen entfernen“ im Menü der Kontrollleiste nimmt sie wieder heraus.</translation>
+    </message>
+    <message>
+        <source>Nothing was pasted</source>
+        <translation>Es wurde nichts eingefügt</translation>
+    </message>
+    <message>
+        <source>No file-manager window is in front. Click into the folder&apos;s window first, or choose &quot;Paste Here with Ferrymark&quot; in the file manager&apos;s own menu.</source>
+        <translation>Kein Fenster einer Dateiverwaltung ist im Vordergrund. Klicken Sie zuerst in das Fenster des Ordners, oder wählen Sie „Hier mit Ferrymark einfügen“ im Menü der Dateiverwaltung.</translation>
+    </message>
+    <message>
+        <source>The file manager in front did not tell Ferrymark its folder (%1). Choose &quot;Paste Here with Ferrymark&quot; in its own menu; &quot;Add to File Managers&quot; in Ferrymark&apos;s tray menu puts it there.</source>
+        <translation>Die Dateiverwaltung im Vordergrund hat Ferrymark ihren Ordner nicht mitgeteilt (%1). Wählen Sie „Hier mit Ferrymark einfügen“ in ihrem eigenen Menü; „Zu Dateiverwaltungen hinzufügen“ im Ferrymark-Menü der Kontrollleiste fügt es dort ein.</translation>
+    </message>
+    <message>
+        <source>Ferrymark pastes only into a folder on a local disk, or one the desktop makes reachable as one: %1.</source>
+        <translation>Ferrymark fügt nur in einen Ordner auf einem lokalen Datenträger ein, oder in einen, den der Desktop wie einen solchen erreichbar macht: %1.</translation>
+    </message>
+    <message>
+        <source>The clipboard holds no copied files. Copy them in the file manager first.</source>
+        <translation>Die Zwischenablage enthält keine kopierten Dateien. Kopieren Sie sie zuerst in der Dateiverwaltung.</translation>
+    </message>
+    <message>
+        <source>Also give them the keys Ctrl+Alt+V and Ctrl+Alt+M in the file managers that have keys for their entries (Nautilus, Thunar)? A key that is already in use there is left as it is.</source>
+        <translation>Ihnen auch die Tasten Strg+Alt+V und Strg+Alt+M geben, in den Dateiverwaltungen, die Tasten für ihre Einträge haben (Nautilus, Thunar)? Eine Taste, die dort schon belegt ist, bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>Paste Here with Ferrymark</source>
+        <translation>Hier mit Ferrymark einfügen</translation>
+    </message>
+    <message>
+        <source>Move Here with Ferrymark</source>
+        <translation>Hier mit Ferrymark verschieben</translation>
+    </message>
+    <message>
+        <source>No file manager Ferrymark knows is installed.</source>
+        <translation>Es ist keine Dateiverwaltung installiert, die Ferrymark kennt.</translation>
+    </message>
+    <message>
+        <source>&quot;Paste Here with Ferrymark&quot; and &quot;Move Here with Ferrymark&quot; are in the menus of: %1. Open a new window of the file manager to see them.</source>
+        <translation>„Hier mit Ferrymark einfügen“ und „Hier mit Ferrymark verschieben“ stehen in den Menüs von: %1. Öffnen Sie ein neues Fenster der Dateiverwaltung, um sie zu sehen.</translation>
+    </message>
+    <message>
+        <source>Ferrymark&apos;s entries were taken out of: %1.</source>
+        <translation>Die Einträge von Ferrymark wurden entfernt aus: %1.</translation>
+    </message>
+    <message>
+        <source>File managers</source>
+        <translation>Dateiverwaltungen</translation>
+    </message>
+    <message>
+        <source>File managers: not everything was done</source>
+        <translation>Dateiverwaltungen: Nicht alles wurde erledigt</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::PreferencesWindow</name>
+    <message>
+        <source>Ferrymark Preferences</source>
+        <translation>Ferrymark-Einstellungen</translation>
+    </message>
+    <message>
+        <source>Start at login</source>
+        <translation>Bei der Anmeldung starten</translation>
+    </message>
+    <message>
+        <source>The autostart entry could not be changed.</source>
+        <translation>Der Autostart-Eintrag konnte nicht geändert werden.</translation>
+    </message>
+    <message>
+        <source>Hot keys</source>
+        <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>%1 is now %2.</source>
+        <translation>%1 ist jetzt %2.</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::TransferNotices</name>
+    <message>
+        <source>Show the list</source>
+        <translation>Liste anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::TransferReportWindow</name>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 </TS>

@@ -61,7 +61,9 @@ TEST(AlertWindow, LaysOutTheConflictOptions) {
     EXPECT_EQ(dialog.btnStop()->text(), QStringLiteral("Stop"));
     EXPECT_EQ(dialog.btnContinue()->text(), QStringLiteral("Continue"));
     EXPECT_FALSE(dialog.cbDontAsk()->isChecked());
-    EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(Qt::white));
+    // White on the light palette; a dark one gives its own base colour.
+    EXPECT_TRUE(dialog.autoFillBackground());
+    EXPECT_EQ(dialog.palette().color(dialog.backgroundRole()), QColor(Qt::white));
 }
 
 TEST(AlertWindow, FolderPromptPutsMergeOnTop) {

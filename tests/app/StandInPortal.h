@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusVariant>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace ferrymark::testing {
+
+// A bus of the test's own, from dbus-daemon with a config that activates nothing, so no
+// real portal of the machine can answer in place of the stand-in.
+class PrivateBus {
+  public:
+    PrivateBus();
+    ~PrivateBus();
+    // Empty when dbus-daemon could not be started; error() says why.
+    QString address() const { return address_; }
+    QString error() const { return error_; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QString address_;
+    QString error_;
+};
+
+// The settings portal's color-scheme, as a stand-in on a bus: answers ReadOne (or, as an
+// older portal, only Read) and sends SettingChanged.
+class StandInPortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+  public:
+    StandInPortal(const QString& address, uint colourScheme, bool hasReadOne);
+    ~StandInPortal() override;
+    bool registered() const { return registered_; }
+    // Sets the value and tells the listeners.
+    void change(uint colourScheme);
+
+  public slots:
+    QDBusVariant ReadOne(const QString& nameSpace, const QString& key);
+    QDBusVariant Read(const QString& nameSpace, const QString& key);
+
+  signals:
+    void SettingChanged(const QString& nameSpace, const QString& key, const QDBusVariant& value);
+
+  private:
+    bool known(const QString& nameSpace, const QString& key);
+
+    QDBusConnection bus_;
+    uint colourScheme_;
+    bool hasReadOne_;
+    bool registered_ = false;
+};
+
+}  // namespace ferrymark::testing
