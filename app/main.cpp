@@ -1,21 +1,22 @@
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDir>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QTranslator>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "FerrymarkVersion.h"
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/CommandLine.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
-#include "app/AppIcon.h"
 #include "app/SignalRelay.h"
 #include "engine/InFlightRecord.h"
 #include "platform/x11/X11FileManagerBridge.h"
@@ -39,7 +40,15 @@ int runCommandLine(int argc, char** argv) {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ferrymark"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
-    const auto line = ferrymark::CommandLine::parse(core.arguments(), QDir::currentPath());
+    // The bytes as given, and the working folder as the system has it: a folder's name
+    // need not be valid UTF-8, and decoding would lose it.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.push_back(QByteArray(argv[i]));
+    }
+    std::error_code error;
+    const auto line = ferrymark::CommandLine::parse(
+        arguments, QByteArray::fromStdString(std::filesystem::current_path(error).native()));
     using Action = ferrymark::CommandLine::Action;
     switch (line.action) {
         case Action::Run:
