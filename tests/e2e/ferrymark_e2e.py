@@ -504,7 +504,13 @@ class Desktop:
         """Opens folder in a new window of the file manager and waits until it shows it."""
         folder = os.path.realpath(folder)
         before = set(self.clients())
-        name = os.path.basename(folder)
+        # A name that is not valid UTF-8 is shown as GLib shows it, and Nemo and Caja take
+        # such a folder only as a URI.
+        name = os.fsencode(os.path.basename(folder)).decode("utf-8", "replace")
+        given = folder
+        if name != os.path.basename(folder):
+            name += " (invalid encoding)"
+            given = "file://" + urllib.parse.quote(os.fsencode(folder))
         if manager == "thunar":
             args, wm_class = ["thunar", folder], "Thunar"
             # With its full-path title option on, or (entry scenarios) as it comes.
@@ -514,7 +520,7 @@ class Desktop:
                 title = f"{name} - Thunar"
         else:
             args, wm_class, title = FILE_MANAGER_WINDOWS[manager]
-            args, title = args + [folder], title.format(name)
+            args, title = args + [given], title.format(name)
         self.spawn(manager, args)
 
         def shown():
@@ -763,12 +769,16 @@ MENU_KEYS = {
 }
 # What each scenario does after the menu's Paste: the key bound to the script where the
 # file manager has one, and a Move from the menu in two of them.
+# A Paste from the menu also into a folder whose name is not valid UTF-8 where the file
+# manager can show one: Nemo and Caja (Dolphin and PCManFM-Qt cannot open it).
 MENU_STEPS = {
-    "nemo": [("menu", "paste"), ("key", "paste")],
-    "caja": [("menu", "paste"), ("key", "paste"), ("menu", "move")],
-    "dolphin": [("menu", "paste"), ("menu", "move")],
-    "pcmanfm-qt": [("menu", "paste")],
+    "nemo": [("menu", "paste", "dest"), ("key", "paste", "dest"), ("menu", "paste", "odd")],
+    "caja": [("menu", "paste", "dest"), ("key", "paste", "dest"), ("menu", "paste", "odd"),
+             ("menu", "move", "dest")],
+    "dolphin": [("menu", "paste", "dest"), ("menu", "move", "dest")],
+    "pcmanfm-qt": [("menu", "paste", "dest")],
 }
+ODD_NAME = os.fsdecode(b"Ziel \xff\xfe")
 # Inside the view and clear of its items, the bars along its bottom and the side panel.
 EMPTY_SPOT = (3 / 4, 2 / 3)
 
@@ -776,26 +786,32 @@ EMPTY_SPOT = (3 / 4, 2 / 3)
 def menu_scenario(d, manager):
     """Files copied with the file manager's own Ctrl+C; in the destination, with nothing
     selected, Ferrymark's entry chosen from the file manager's background menu, and its key
-    pressed where it has one; every copy checked byte for byte."""
+    pressed where it has one, also into a folder whose name is not valid UTF-8; every copy
+    checked byte for byte."""
     write_entries(d)
     source = os.path.join(d.data, "Quelle #1 & co")
-    dest = os.path.join(d.data, "Ziel 100% ä")
     make_tree(source, {
         AWKWARD["space"]: {AWKWARD["hash"]: 70_001, "empty": 0, "x y": {"z.bin": 300_000}},
         AWKWARD["amp"]: {AWKWARD["nonascii"]: 5000},
         AWKWARD["percent"]: 1,
         "plain": 8 << 20,
     })
-    os.makedirs(dest)
     items = [os.path.join(source, n) for n in listing(source)]
     expected = {os.path.basename(p): manifest(p) for p in items}
+    folders = {"dest": os.path.join(d.data, "Ziel 100% ä"), "odd": os.path.join(d.data, ODD_NAME)}
+    for folder in folders.values():
+        os.makedirs(folder)
 
     src_window = d.open_folder(manager, source, 0)
     d.copy_all(src_window, items, EMPTY_SPOT)
-    dest_window = d.open_folder(manager, dest, 1)
-    _, _, width, height = d.geometry(dest_window.id)
-    spot = (int(width * EMPTY_SPOT[0]), int(height * EMPTY_SPOT[1]))
-    for done, (how, command) in enumerate(MENU_STEPS[manager], start=1):
+    windows = {}
+    for done, (how, command, where) in enumerate(MENU_STEPS[manager], start=1):
+        dest = folders[where]
+        if where not in windows:
+            windows[where] = d.open_folder(manager, dest, 1)
+        dest_window = windows[where]
+        _, _, width, height = d.geometry(dest_window.id)
+        spot = (int(width * EMPTY_SPOT[0]), int(height * EMPTY_SPOT[1]))
         for name in listing(dest):
             path = os.path.join(dest, name)
             shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
@@ -807,10 +823,10 @@ def menu_scenario(d, manager):
             wait_for(lambda: d.popup_open(FILE_MANAGER_WINDOWS[manager][1]), 30,
                      f"{manager}'s menu to open")
             time.sleep(0.5)
-            d.screenshot(f"menu-{command}")
+            d.screenshot(f"menu-{where}-{command}")
             d.key(*MENU_KEYS[manager][command])
             time.sleep(0.5)
-            d.screenshot(f"menu-{command}-entry")
+            d.screenshot(f"menu-{where}-{command}-entry")
             d.key("Return")
         else:
             d.click(dest_window.id, *spot)  # nothing selected
@@ -819,7 +835,7 @@ def menu_scenario(d, manager):
         try:
             d.wait_log("End copy to", done, timeout=120)
         except Failure:
-            d.screenshot(f"no-{how}-{command}")
+            d.screenshot(f"no-{how}-{where}-{command}")
             raise
         d.step(f"the {how} {command} ended")
         check_transfer(expected, source, dest, command == "move")
