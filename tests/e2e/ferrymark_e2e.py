@@ -798,7 +798,8 @@ def menu_scenario(d, manager):
     })
     items = [os.path.join(source, n) for n in listing(source)]
     expected = {os.path.basename(p): manifest(p) for p in items}
-    folders = {"dest": os.path.join(d.data, "Ziel 100% ä"), "odd": os.path.join(d.data, ODD_NAME)}
+    folders = {"dest": os.path.join(d.data, "Ziel 100% ä"),
+               "odd": os.path.join(d.data, ODD_NAME)}
     for folder in folders.values():
         os.makedirs(folder)
 
