@@ -202,7 +202,7 @@ void AppDelegate::offerFileManagerEntries() {
     }
 }
 
-void AppDelegate::runCommand(bool move, const QString& folder) {
+void AppDelegate::runCommand(bool move, const QByteArray& folder) {
     if (!launched_) {
         pendingCommands_.emplace_back(move, folder);
         return;
@@ -214,9 +214,8 @@ void AppDelegate::runCommand(bool move, const QString& folder) {
     const FolderArgument::LocalPathOf localPathOf =
         env_.localPathOf ? env_.localPathOf
                          : FolderArgument::LocalPathOf(FolderArgument::gioLocalPath);
-    UIHandler::performPasteInto(
-        move, FolderArgument::resolve(QFile::encodeName(folder).toStdString(), localPathOf),
-        *paste_);
+    UIHandler::performPasteInto(move, FolderArgument::resolve(folder.toStdString(), localPathOf),
+                                *paste_);
 }
 
 void AppDelegate::tellRefusal(PasteRefusal why, const std::string& detail) {

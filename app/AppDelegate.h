@@ -86,7 +86,7 @@ class AppDelegate : public QObject {
     // Paste or Move from the command line or a file manager's entry: into folder (a path
     // or URI), or with none into the folder of the file-manager window in front. Held
     // until start-up has finished.
-    void runCommand(bool move, const QString& folder);
+    void runCommand(bool move, const QByteArray& folder);
 
     // Preferences. The autostart entry itself is the setting: it is there or not.
     bool startsAtLogin() const;
@@ -144,7 +144,7 @@ class AppDelegate : public QObject {
     bool quitting_ = false;
     bool hotKeysRegistered_ = false;
     bool launched_ = false;
-    std::vector<std::pair<bool, QString>> pendingCommands_;
+    std::vector<std::pair<bool, QByteArray>> pendingCommands_;
     bool terminatingFromSignal_ = false;
     // The agreement's answer to starting at login; later runs keep what is on disk.
     bool startAtLoginChosen_ = true;

@@ -2,14 +2,38 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QRegularExpression>
 
 #include "FerrymarkVersion.h"
 
 namespace ferrymark {
 
-CommandLine CommandLine::parse(const QStringList& arguments, const QString& workingDirectory) {
+namespace {
+
+// The arguments the parser takes as positional, as raw bytes: the parser sees decoded
+// text, which cannot hold a name that is not valid UTF-8. None of our options takes a value.
+QList<QByteArray> positionalBytes(const QList<QByteArray>& arguments) {
+    QList<QByteArray> out;
+    bool onlyPositional = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QByteArray& a = arguments[i];
+        if (!onlyPositional && a == "--") {
+            onlyPositional = true;
+        } else if (onlyPositional || !a.startsWith('-') || a == "-") {
+            out.push_back(a);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+CommandLine CommandLine::parse(const QList<QByteArray>& arguments,
+                               const QByteArray& workingDirectory) {
+    QStringList decoded;
+    for (const QByteArray& a : arguments) {
+        decoded.push_back(QString::fromLocal8Bit(a));
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "CommandLine",
@@ -42,7 +66,7 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& work
         QStringLiteral("[FOLDER]"));
 
     CommandLine out;
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(decoded)) {
         out.action = Action::Error;
         out.text = parser.errorText();
         return out;
@@ -79,11 +103,15 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& work
     out.action = parser.isSet(paste) ? Action::Paste : Action::Move;
     if (!positional.isEmpty()) {
         static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
-        const QString& folder = positional.front();
+        const QList<QByteArray> raw = positionalBytes(arguments);
+        const QByteArray folder =
+            raw.size() == positional.size() ? raw.front() : positional.front().toLocal8Bit();
         // The running instance has another working folder: relative paths go absolute here.
-        out.folder = folder.contains(scheme) || folder.isEmpty()
+        const bool absolute =
+            folder.isEmpty() || folder.startsWith('/') || positional.front().contains(scheme);
+        out.folder = absolute
                          ? folder
-                         : QDir(workingDirectory).absoluteFilePath(folder);
+                         : workingDirectory + (workingDirectory.endsWith('/') ? "" : "/") + folder;
     }
     return out;
 }

@@ -21,8 +21,8 @@ bool running(QDBusConnection& bus) {
 
 }  // namespace
 
-InstanceClient::Outcome InstanceClient::send(QDBusConnection bus, bool move, const QString& folder,
-                                             const QString& program,
+InstanceClient::Outcome InstanceClient::send(QDBusConnection bus, bool move,
+                                             const QByteArray& folder, const QString& program,
                                              std::chrono::milliseconds startTimeout) {
     if (!bus.isConnected() || bus.interface() == nullptr) {
         return {false, QCoreApplication::translate(
@@ -51,10 +51,17 @@ InstanceClient::Outcome InstanceClient::send(QDBusConnection bus, bool move, con
             QThread::msleep(50);
         }
     }
+    // Text where it can be, so that an instance of an earlier version understands it too.
+    const QString text = QString::fromUtf8(folder);
+    const bool asText = text.toUtf8() == folder;
     QDBusMessage call = QDBusMessage::createMethodCall(
         InstanceService::kServiceName, InstanceService::kObjectPath, InstanceService::kServiceName,
-        move ? QStringLiteral("Move") : QStringLiteral("Paste"));
-    call << folder;
+        QString(move ? "Move" : "Paste") + (asText ? "" : "Path"));
+    if (asText) {
+        call << text;
+    } else {
+        call << folder;
+    }
     // Never let the bus start something else under the name.
     call.setAutoStartService(false);
     const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);

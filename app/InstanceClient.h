@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDBusConnection>
 #include <QString>
 #include <chrono>
@@ -15,9 +16,10 @@ class InstanceClient {
         QString error;  // why not, for the user
     };
 
-    // program: what to start when no instance runs (detached, without arguments); empty
-    // when none can be started here.
-    static Outcome send(QDBusConnection bus, bool move, const QString& folder,
+    // folder: a path's bytes or a URI; empty for the window in front. One that is not valid
+    // UTF-8, which a D-Bus string cannot carry, goes as bytes. program: what to start when
+    // no instance runs (detached, without arguments); empty when none can be started here.
+    static Outcome send(QDBusConnection bus, bool move, const QByteArray& folder,
                         const QString& program,
                         std::chrono::milliseconds startTimeout = std::chrono::seconds(20));
 };

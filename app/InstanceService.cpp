@@ -34,11 +34,19 @@ InstanceService::Claim InstanceService::claim() {
 }
 
 void InstanceService::Paste(const QString& folder) {
+    PastePath(folder.toUtf8());
+}
+
+void InstanceService::Move(const QString& folder) {
+    MovePath(folder.toUtf8());
+}
+
+void InstanceService::PastePath(const QByteArray& folder) {
     QMetaObject::invokeMethod(
         this, [this, folder] { emit commandRequested(false, folder); }, Qt::QueuedConnection);
 }
 
-void InstanceService::Move(const QString& folder) {
+void InstanceService::MovePath(const QByteArray& folder) {
     QMetaObject::invokeMethod(
         this, [this, folder] { emit commandRequested(true, folder); }, Qt::QueuedConnection);
 }

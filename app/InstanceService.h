@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
@@ -27,9 +28,12 @@ class InstanceService : public QObject {
     // after the reply, so that a prompt does not hold the caller.
     Q_SCRIPTABLE void Paste(const QString& folder);
     Q_SCRIPTABLE void Move(const QString& folder);
+    // The same with the folder's bytes (D-Bus "ay"), for a name that is not valid UTF-8.
+    Q_SCRIPTABLE void PastePath(const QByteArray& folder);
+    Q_SCRIPTABLE void MovePath(const QByteArray& folder);
 
   signals:
-    void commandRequested(bool move, const QString& folder);
+    void commandRequested(bool move, const QByteArray& folder);
 
   private:
     QDBusConnection bus_;

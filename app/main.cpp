@@ -1,10 +1,11 @@
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSessionManager>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "FerrymarkVersion.h"
 
@@ -39,7 +40,15 @@ int runCommandLine(int argc, char** argv) {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ferrymark"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
-    const auto line = ferrymark::CommandLine::parse(core.arguments(), QDir::currentPath());
+    // The bytes as given, and the working folder as the system has it: a folder's name
+    // need not be valid UTF-8, and decoding would lose it.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.push_back(QByteArray(argv[i]));
+    }
+    std::error_code error;
+    const auto line = ferrymark::CommandLine::parse(
+        arguments, QByteArray::fromStdString(std::filesystem::current_path(error).native()));
     using Action = ferrymark::CommandLine::Action;
     switch (line.action) {
         case Action::Run:

@@ -4,7 +4,8 @@
 
 namespace ferrymark {
 
-// Caja: a script in its scripts folder for each command (CAJA_SCRIPT_CURRENT_URI).
+// Caja: a script in its scripts folder for each command (CAJA_SCRIPT_CURRENT_URI), and
+// the offered keys bound to them in its accels file.
 class CajaEntries final : public IFileManagerEntries {
   public:
     std::string_view name() const override;

@@ -5,7 +5,7 @@
 namespace ferrymark {
 
 // Nemo: an action file for each command, shown with nothing selected (%P is the
-// folder shown).
+// folder shown); for an offered key, a script bound to it in ~/.gnome2/accels/nemo.
 class NemoEntries final : public IFileManagerEntries {
   public:
     std::string_view name() const override;

@@ -1,5 +1,6 @@
 #include "integrations/ThunarEntries.h"
 
+#include "integrations/AccelMapFile.h"
 #include "integrations/EntryFiles.h"
 
 namespace ferrymark {
@@ -11,7 +12,6 @@ namespace {
 // leaves no file behind.
 constexpr std::string_view kEmptyActions =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
-constexpr std::string_view kAccelPrefix = "(gtk_accel_path \"<Actions>/ThunarActions/uca-action-";
 
 struct Command {
     const char* id;
@@ -43,8 +43,12 @@ std::string idTag(const Command& c) {
     return "<unique-id>" + std::string(c.id) + "</unique-id>";
 }
 
-std::string accelLine(const Command& c) {
-    return std::string(kAccelPrefix) + c.id + "\" \"" + c.key + "\")";
+std::vector<AccelMapFile::Binding> bindings(const Command (&commands)[2]) {
+    std::vector<AccelMapFile::Binding> out;
+    for (const Command& c : commands) {
+        out.push_back({"<Actions>/ThunarActions/uca-action-" + std::string(c.id), c.key, c.label});
+    }
+    return out;
 }
 
 // Before the line that closes <actions>, or right before the tag when it shares a line.
@@ -88,21 +92,6 @@ std::string withoutAction(std::string text, const std::string& exact, const std:
     return text.erase(open, end - open);
 }
 
-bool keyIsFree(std::string_view text, const Command& c) {
-    const std::string bound = "\"" + c.key + "\")";
-    const std::string ours = std::string(kAccelPrefix) + c.id + "\"";
-    for (const auto line : EntryFiles::lines(text)) {
-        if (line.empty() || line.front() == ';') {
-            continue;
-        }
-        if (line.find(bound) != std::string_view::npos ||
-            line.find(ours) != std::string_view::npos) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string_view ThunarEntries::name() const {
@@ -138,22 +127,7 @@ IFileManagerEntries::Result ThunarEntries::add(const Options& options) {
         EntryFiles::update(ucaFile(options), uca, result);
     }
 
-    const auto accelsBefore = EntryFiles::read(accelsFile(options));
-    std::string accels = accelsBefore.value_or("");
-    for (const Command& c : commands) {
-        if (c.key.empty()) {
-            continue;
-        }
-        if (keyIsFree(accels, c)) {
-            accels = EntryFiles::withLine(accels, accelLine(c));
-        } else {
-            result.notes.push_back("Thunar: " + c.key + " or \"" + c.label +
-                                   "\" already has a key; none added");
-        }
-    }
-    if (accels != accelsBefore.value_or("")) {
-        EntryFiles::update(accelsFile(options), accels, result);
-    }
+    AccelMapFile::add(accelsFile(options), bindings(commands), name(), result);
     return result;
 }
 
@@ -173,17 +147,7 @@ IFileManagerEntries::Result ThunarEntries::remove(const Options& options) {
                                result);
         }
     }
-    if (const auto existing = EntryFiles::read(accelsFile(options))) {
-        std::string accels = *existing;
-        for (const Command& c : commands) {
-            if (!c.key.empty()) {
-                accels = EntryFiles::withoutLine(accels, accelLine(c));
-            }
-        }
-        if (accels != *existing) {
-            EntryFiles::update(accelsFile(options), accels, result);
-        }
-    }
+    AccelMapFile::remove(accelsFile(options), bindings(commands), result);
     return result;
 }
 

@@ -13,9 +13,9 @@ namespace fs = std::filesystem;
 TEST(CommandLineTest, OptionsAndFolders) {
     using A = CommandLine::Action;
     struct Case {
-        QStringList arguments;
+        QList<QByteArray> arguments;
         A action;
-        QString folder;
+        QByteArray folder;
     };
     const Case cases[] = {
         {{}, A::Run, {}},
@@ -23,6 +23,10 @@ TEST(CommandLineTest, OptionsAndFolders) {
         {{"--move"}, A::Move, {}},
         {{"--paste", "/a b"}, A::Paste, "/a b"},
         {{"--paste", "rel/x"}, A::Paste, "/work/dir/rel/x"},  // from the caller's folder
+        // Names that are not valid UTF-8 keep their bytes, also after "--" and made absolute.
+        {{"--paste", "/tmp/x/\xff\xfe"}, A::Paste, "/tmp/x/\xff\xfe"},
+        {{"--move", "--", "-\xe9t\xe9"}, A::Move, "/work/dir/-\xe9t\xe9"},
+        {{"\xff", "--paste"}, A::Paste, "/work/dir/\xff"},
         {{"--move", "file:///a%20b"}, A::Move, "file:///a%20b"},
         {{"--paste", "smb://host/share"}, A::Paste, "smb://host/share"},
         {{"--help"}, A::Help, {}},
@@ -33,9 +37,11 @@ TEST(CommandLineTest, OptionsAndFolders) {
         {{"--frobnicate"}, A::Error, {}},
     };
     for (const Case& c : cases) {
-        const auto line = CommandLine::parse(QStringList{"ferrymark"} + c.arguments, "/work/dir");
-        EXPECT_EQ(line.action, c.action) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(line.folder, c.folder) << c.arguments.join(' ').toStdString();
+        const auto line =
+            CommandLine::parse(QList<QByteArray>{"ferrymark"} + c.arguments, "/work/dir");
+        const std::string shown = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.action, c.action) << shown;
+        EXPECT_EQ(line.folder, c.folder) << shown;
         if (c.action == A::Error || c.action == A::Help || c.action == A::Version) {
             EXPECT_FALSE(line.text.isEmpty());
         }

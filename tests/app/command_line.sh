@@ -2,7 +2,8 @@
 # The command line, run inside tests/run-x11.sh (a display and a private session bus):
 # --help and --version print without a display and start nothing; --paste FOLDER starts
 # Ferrymark when none runs and hands the command to it; a second --move reaches the
-# running one; two plain starts at once leave one Ferrymark.
+# running one, also with a folder whose name is not valid UTF-8; two plain starts at once
+# leave one Ferrymark.
 # Usage: command_line.sh PATH-TO-FERRYMARK
 set -u
 program=$1
@@ -77,6 +78,16 @@ sleep 0.3
 (cd "$home/sub" && "$program" --paste rel) || fail "--paste rel: exit $?"
 for _ in $(seq 100); do [ -f "$home/sub/rel/small.txt" ] && break; sleep 0.1; done
 [ -f "$home/sub/rel/small.txt" ] || fail "a relative folder was not taken from the caller"
+
+# A folder whose name is not valid UTF-8 reaches the running Ferrymark byte for byte (a
+# D-Bus string cannot carry it), and the file goes into exactly that folder.
+odd=$(printf '%s/odd/\377\376 \351' "$home")
+mkdir -p "$odd"
+(cd "$home" && "$program" --paste "$odd") || fail "--paste into a name that is not UTF-8: exit $?"
+for _ in $(seq 100); do [ -f "$odd/small.txt" ] && break; sleep 0.1; done
+[ -f "$odd/small.txt" ] || fail "the paste did not reach the folder whose name is not UTF-8"
+[ "$(ls -A "$home/odd" | wc -l)" = 1 ] || fail "the paste made another folder beside it"
+[ "$(count)" = 1 ] || fail "--paste into a name that is not UTF-8 started another Ferrymark"
 
 # A plain start while one runs: it says so and ends; the first stays.
 out=$("$program" 2>&1); status=$?

@@ -159,6 +159,17 @@ def listing(folder):
 
 # ---------------------------------------------------------------- the desktop
 
+# How each file manager opens a new window on a folder: its command, its window class and
+# its title, with {} for the folder's name.
+FILE_MANAGER_WINDOWS = {
+    "nautilus": (["nautilus", "--new-window"], "org.gnome.Nautilus", "{}"),
+    "nemo": (["nemo", "--no-desktop"], "Nemo", "{}"),
+    "caja": (["caja", "--no-desktop"], "Caja", "{}"),
+    "dolphin": (["dolphin", "--new-window"], "dolphin", "{} \u2014 Dolphin"),
+    "pcmanfm-qt": (["pcmanfm-qt", "--new-window"], "pcmanfm-qt", "{}"),
+}
+
+
 class Window:
     def __init__(self, wid, wm_class, title, types, role=""):
         self.id = wid
@@ -476,10 +487,10 @@ class Desktop:
         self.screenshot("tray-menu")
         self.key(*entry_keys)
 
-    def popup_open(self):
-        # An open menu: a viewable override-redirect window of Ferrymark's window class.
-        for m in re.finditer(r'^\s*(0x[0-9a-f]+) "[^"]*": \("[^"]*" "Ferrymark"\)\s+'
-                             r'(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', self.tree(), re.M):
+    def popup_open(self, wm_class="Ferrymark"):
+        # An open menu: a viewable override-redirect window of the program's window class.
+        for m in re.finditer(r'^\s*(0x[0-9a-f]+) "[^"]*": \("[^"]*" "' + re.escape(wm_class) +
+                             r'"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', self.tree(), re.M):
             wid, width, height = int(m.group(1), 16), int(m.group(2)), int(m.group(3))
             if width > 100 and height > 60 and wid not in self.clients():
                 info = self.x("xwininfo", "-id", str(wid), check=False).stdout.decode()
@@ -493,16 +504,23 @@ class Desktop:
         """Opens folder in a new window of the file manager and waits until it shows it."""
         folder = os.path.realpath(folder)
         before = set(self.clients())
-        if manager == "nautilus":
-            args, wm_class = ["nautilus", "--new-window", folder], "org.gnome.Nautilus"
-            title = os.path.basename(folder)
-        else:
+        # A name that is not valid UTF-8 is shown as GLib shows it, and Nemo and Caja take
+        # such a folder only as a URI.
+        name = os.fsencode(os.path.basename(folder)).decode("utf-8", "replace")
+        given = folder
+        if name != os.path.basename(folder):
+            name += " (invalid encoding)"
+            given = "file://" + urllib.parse.quote(os.fsencode(folder))
+        if manager == "thunar":
             args, wm_class = ["thunar", folder], "Thunar"
             # With its full-path title option on, or (entry scenarios) as it comes.
             title = f"{folder} - Thunar"
             if not os.path.exists(os.path.join(
                     self.home, ".config/xfce4/xfconf/xfce-perchannel-xml/thunar.xml")):
-                title = f"{os.path.basename(folder)} - Thunar"
+                title = f"{name} - Thunar"
+        else:
+            args, wm_class, title = FILE_MANAGER_WINDOWS[manager]
+            args, title = args + [given], title.format(name)
         self.spawn(manager, args)
 
         def shown():
@@ -522,24 +540,29 @@ class Desktop:
         return window
 
     def clipboard(self):
+        """("copy" or "cut", paths) as the file manager put them on the clipboard."""
         out = self.x("xclip", "-selection", "clipboard", "-t", "x-special/gnome-copied-files",
                      "-o", timeout=10, check=False)
-        if out.returncode != 0:
-            return None
-        lines = out.stdout.decode(errors="replace").splitlines()
+        lines = out.stdout.decode(errors="replace").splitlines() if out.returncode == 0 else []
         if not lines:
-            return None
+            # Dolphin offers a URI list only.
+            out = self.x("xclip", "-selection", "clipboard", "-t", "text/uri-list", "-o",
+                         timeout=10, check=False)
+            if out.returncode != 0:
+                return None
+            lines = ["copy"] + out.stdout.decode(errors="replace").splitlines()
         return lines[0], [uri_to_path(u) for u in lines[1:] if u]
 
-    def copy_all(self, window, expected_paths):
-        """Ctrl+A and Ctrl+C in the file manager's view; waits until the clipboard has them."""
+    def copy_all(self, window, expected_paths, spot=(3 / 4, 9 / 10)):
+        """Ctrl+A and Ctrl+C in the file manager's view; waits until the clipboard has them.
+        spot: where in the window (fractions of its size) the view is empty."""
         want = sorted(os.path.realpath(p) for p in expected_paths)
         _, _, width, height = self.geometry(window.id)
         # A window that has just shown its folder may not have listed it yet: Ctrl+A
         # then selects nothing, and Ctrl+C leaves the clipboard as it was. Try again.
         for _ in range(8):
             self.activate(window.id)
-            self.click(window.id, width * 3 // 4, height * 9 // 10)
+            self.click(window.id, int(width * spot[0]), int(height * spot[1]))
             time.sleep(0.3)
             self.key("ctrl+a")
             time.sleep(0.3)
@@ -675,14 +698,18 @@ def scenario_paste_thunar(d):
     paste_scenario(d, "thunar", move=False)
 
 
-def entry_key_scenario(d, manager, move):
-    """Ferrymark's entries written into the file manager before it starts; the copy made with
-    its own Ctrl+C; the entry's key pressed in the destination window with nothing selected.
-    The window title tells nothing here: the folder comes from the file manager itself."""
+def write_entries(d):
     fm_entries = os.path.join(os.path.dirname(os.path.dirname(d.ferrymark_path)), "tools",
                               "fm-entries")
     out = run([fm_entries, "add", d.home, d.ferrymark_path, "--keys"], env=d.env)
     d.step("entries written: " + " ".join(out.stdout.decode().split()))
+
+
+def entry_key_scenario(d, manager, move):
+    """Ferrymark's entries written into the file manager before it starts; the copy made with
+    its own Ctrl+C; the entry's key pressed in the destination window with nothing selected.
+    The window title tells nothing here: the folder comes from the file manager itself."""
+    write_entries(d)
     source = os.path.join(d.data, "Quelle #1 & co")
     dest = os.path.join(d.data, "Ziel 100% ä")
     make_tree(source, transfer_tree())
@@ -728,6 +755,111 @@ def scenario_entry_thunar(d):
 def scenario_entry_nautilus(d):
     """Nautilus's script key (scripts-accels) moves with nothing selected."""
     entry_key_scenario(d, "nautilus", move=True)
+
+
+# How each file manager's background menu reaches Ferrymark's entries with the keyboard,
+# once files are on the clipboard and the entries with their keys are written: GTK menus
+# counted from the top (Nemo's Scripts submenu holds the scripts for its keys, Caja's the
+# entries), Qt menus from the bottom, since their own Paste item comes and goes above.
+MENU_KEYS = {
+    "nemo": {"paste": ["Down"] * 5, "move": ["Down"] * 4},
+    "caja": {"paste": ["Down"] * 3 + ["Right", "Down"], "move": ["Down"] * 3 + ["Right"]},
+    "dolphin": {"paste": ["Up"] * 2, "move": ["Up"] * 3},
+    "pcmanfm-qt": {"paste": ["Up"] * 2, "move": ["Up"] * 3},
+}
+# What each scenario does after the menu's Paste: the key bound to the script where the
+# file manager has one, and a Move from the menu in two of them.
+# A Paste from the menu also into a folder whose name is not valid UTF-8 where the file
+# manager can show one: Nemo and Caja (Dolphin and PCManFM-Qt cannot open it).
+MENU_STEPS = {
+    "nemo": [("menu", "paste", "dest"), ("key", "paste", "dest"), ("menu", "paste", "odd")],
+    "caja": [("menu", "paste", "dest"), ("key", "paste", "dest"), ("menu", "paste", "odd"),
+             ("menu", "move", "dest")],
+    "dolphin": [("menu", "paste", "dest"), ("menu", "move", "dest")],
+    "pcmanfm-qt": [("menu", "paste", "dest")],
+}
+ODD_NAME = os.fsdecode(b"Ziel \xff\xfe")
+# Inside the view and clear of its items, the bars along its bottom and the side panel.
+EMPTY_SPOT = (3 / 4, 2 / 3)
+
+
+def menu_scenario(d, manager):
+    """Files copied with the file manager's own Ctrl+C; in the destination, with nothing
+    selected, Ferrymark's entry chosen from the file manager's background menu, and its key
+    pressed where it has one, also into a folder whose name is not valid UTF-8; every copy
+    checked byte for byte."""
+    write_entries(d)
+    source = os.path.join(d.data, "Quelle #1 & co")
+    make_tree(source, {
+        AWKWARD["space"]: {AWKWARD["hash"]: 70_001, "empty": 0, "x y": {"z.bin": 300_000}},
+        AWKWARD["amp"]: {AWKWARD["nonascii"]: 5000},
+        AWKWARD["percent"]: 1,
+        "plain": 8 << 20,
+    })
+    items = [os.path.join(source, n) for n in listing(source)]
+    expected = {os.path.basename(p): manifest(p) for p in items}
+    folders = {"dest": os.path.join(d.data, "Ziel 100% ä"),
+               "odd": os.path.join(d.data, ODD_NAME)}
+    for folder in folders.values():
+        os.makedirs(folder)
+
+    src_window = d.open_folder(manager, source, 0)
+    d.copy_all(src_window, items, EMPTY_SPOT)
+    windows = {}
+    for done, (how, command, where) in enumerate(MENU_STEPS[manager], start=1):
+        dest = folders[where]
+        if where not in windows:
+            windows[where] = d.open_folder(manager, dest, 1)
+        dest_window = windows[where]
+        _, _, width, height = d.geometry(dest_window.id)
+        spot = (int(width * EMPTY_SPOT[0]), int(height * EMPTY_SPOT[1]))
+        for name in listing(dest):
+            path = os.path.join(dest, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+        d.activate(dest_window.id)
+        if how == "menu":
+            d.x("xdotool", "mousemove", "--window", str(dest_window.id), str(spot[0]),
+                str(spot[1]), "click", "3")
+            # The open menu grabs the keyboard; keys before it shows would go to the view.
+            wait_for(lambda: d.popup_open(FILE_MANAGER_WINDOWS[manager][1]), 30,
+                     f"{manager}'s menu to open")
+            time.sleep(0.5)
+            d.screenshot(f"menu-{where}-{command}")
+            d.key(*MENU_KEYS[manager][command])
+            time.sleep(0.5)
+            d.screenshot(f"menu-{where}-{command}-entry")
+            d.key("Return")
+        else:
+            d.click(dest_window.id, *spot)  # nothing selected
+            time.sleep(0.3)
+            d.key("ctrl+alt+m" if command == "move" else "ctrl+alt+v")
+        try:
+            d.wait_log("End copy to", done, timeout=120)
+        except Failure:
+            d.screenshot(f"no-{how}-{where}-{command}")
+            raise
+        d.step(f"the {how} {command} ended")
+        check_transfer(expected, source, dest, command == "move")
+        if command == "paste":
+            # A Move picked by mistake would pass the check above.
+            for path in items:
+                compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
+
+
+def scenario_menu_nemo(d):
+    menu_scenario(d, "nemo")
+
+
+def scenario_menu_caja(d):
+    menu_scenario(d, "caja")
+
+
+def scenario_menu_dolphin(d):
+    menu_scenario(d, "dolphin")
+
+
+def scenario_menu_pcmanfm_qt(d):
+    menu_scenario(d, "pcmanfm-qt")
 
 
 def scenario_conflicts(d):
@@ -975,6 +1107,10 @@ SCENARIOS = {
     "quit_tray": (scenario_quit_tray, ["nautilus"]),
     "entry_thunar": (scenario_entry_thunar, ["thunar"]),
     "entry_nautilus": (scenario_entry_nautilus, ["nautilus"]),
+    "menu_nemo": (scenario_menu_nemo, ["nemo"]),
+    "menu_caja": (scenario_menu_caja, ["caja"]),
+    "menu_dolphin": (scenario_menu_dolphin, ["dolphin"]),
+    "menu_pcmanfm_qt": (scenario_menu_pcmanfm_qt, ["pcmanfm-qt"]),
 }
 
 COMMON_TOOLS = ["xdotool", "xprop", "xwininfo", "xclip", "import", "trayer", "dbus-daemon"]

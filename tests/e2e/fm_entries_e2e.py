@@ -7,8 +7,10 @@ Managers"), the clipboard is given the bytes that file manager offers after its 
 (tests/data/clipboard), and the command line of its "Paste Here with Ferrymark" entry is run
 exactly as the file manager would build it: Nautilus's and Caja's scripts with the folder URI
 in their environment variable, Thunar's uca.xml command with %f, Nemo's Exec with %P,
-Dolphin's and PCManFM-Qt's Exec with %f. The copy is checked byte for byte; Thunar and
-Dolphin also Move. Removing the entries leaves no file behind.
+Dolphin's and PCManFM-Qt's Exec with %f. Each Paste goes into a folder whose name is not
+valid UTF-8, so the folder's bytes must survive the entry and the bus unchanged. The copy is
+checked byte for byte; Thunar and Dolphin also Move. Removing the entries leaves no file
+behind.
 """
 import argparse
 import configparser
@@ -20,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -36,6 +39,8 @@ FILE_MANAGERS = [
     ("PCManFM-Qt", "pcmanfm-qt", "pcmanfm-qt", "x-special/gnome-copied-files"),
 ]
 MOVES = {"Thunar", "Dolphin"}
+# Not valid UTF-8: a D-Bus string cannot carry it, and decoding it would change it.
+ODD_NAME = os.fsdecode(b"\xff\xfe \xe9")
 
 
 class Failure(Exception):
@@ -86,7 +91,7 @@ def offer_clipboard(capture, target, root, cut=False):
 def entry_command(name, home, folder, flag):
     """The argv and environment the file manager would run for its entry."""
     env = dict(os.environ)
-    uri = "file://" + folder.replace("%", "%25").replace(" ", "%20")
+    uri = "file://" + urllib.parse.quote(os.fsencode(folder))
     label = "Paste Here with Ferrymark" if flag == "--paste" else "Move Here with Ferrymark"
     ident = "ferrymark-paste" if flag == "--paste" else "ferrymark-move"
     if name in ("Nautilus", "Caja"):
@@ -173,11 +178,15 @@ def main():
             for flag in ["--paste"] + (["--move"] if name in MOVES else []):
                 contents = make_sources(root)
                 dest = os.path.join(root, f"dest {name} {flag[2:]}")
+                if flag == "--paste":
+                    dest = os.path.join(dest, ODD_NAME)
                 os.makedirs(dest)
                 clip = offer_clipboard(capture, target, root, cut=flag == "--move")
                 argv, env = entry_command(name, home, dest, flag)
                 subprocess.run(argv, env=env, check=True, timeout=60)
                 check_copy(contents, dest)
+                if flag == "--paste" and os.listdir(os.path.dirname(dest)) != [ODD_NAME]:
+                    raise Failure(f"{name} {flag}: something went beside {dest!r}")
                 if flag == "--move":
                     wait_for(lambda: not os.path.exists(os.path.join(root, "src", "a.txt")), 30,
                              "the moved sources to go")
@@ -189,7 +198,8 @@ def main():
                        capture_output=True)
         left = [os.path.join(d, f) for d, _, fs in os.walk(home) for f in fs
                 if "Ferrymark" not in d]
-        if left or set(os.listdir(home)) - before - {".local"}:
+        # Folders stay, as the file managers make them too; no file of ours may.
+        if left or set(os.listdir(home)) - before - {".local", ".gnome2"}:
             raise Failure(f"removing the entries left {left}")
         print("entries of six file managers: all checks passed")
         return 0

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "integrations/AccelMapFile.h"
 #include "integrations/CajaEntries.h"
 #include "integrations/DolphinEntries.h"
 #include "integrations/EntryFiles.h"
@@ -35,6 +36,12 @@ const std::map<std::string, std::string> kUsersFiles = {
     {".local/share/nautilus/scripts/Compress", "#!/bin/sh\nzip -r out.zip \"$@\"\n"},
     {".local/share/nemo/actions/mine.nemo_action", "[Nemo Action]\nName=Mine\nExec=true\n"},
     {".config/caja/scripts/Move Here with Ferrymark", "#!/bin/sh\n# the user's own\n"},
+    {".config/caja/accels",
+     "; caja GtkAccelMap rc-file         -*- scheme -*-\n(gtk_accel_path "
+     "\"<Actions>/DirViewActions/Trash\" \"<Primary><Alt>t\")\n"},
+    {".gnome2/accels/nemo",
+     "; (gtk_accel_path \"<Actions>/DirViewActions/Paste\" \"<Primary>v\")\n(gtk_accel_path "
+     "\"<Actions>/ScriptsGroup/script_file:\\\\s\\\\sx\" \"F7\")"},  // no newline
     {".local/share/kio/servicemenus/other.desktop", "[Desktop Entry]\nType=Service\n"},
     {".local/share/file-manager/actions/other.desktop", "[Desktop Entry]\nType=Action\n"},
 };
@@ -112,10 +119,16 @@ const std::vector<Writer>& writers() {
         {make<NemoEntries>,
          {{".local/share/nemo/actions/ferrymark-paste.nemo_action",
            "Exec='/opt/my apps/ferrymark' --paste %P\n"},
-          {".local/share/nemo/actions/ferrymark-move.nemo_action", "Selection=None\n"}}},
+          {".local/share/nemo/actions/ferrymark-move.nemo_action", "Selection=None\n"},
+          {".local/share/nemo/scripts/Move Here with Ferrymark",
+           "--move \"$NEMO_SCRIPT_CURRENT_URI\""},
+          {".gnome2/accels/nemo",
+           "\\\\snemo\\\\sscripts\\\\sMove%20Here%20with%20Ferrymark\" \"<Primary><Alt>m\")\n"}}},
         {make<CajaEntries>,
          {{".config/caja/scripts/Paste Here with Ferrymark",
-           "--paste \"$CAJA_SCRIPT_CURRENT_URI\""}}},
+           "--paste \"$CAJA_SCRIPT_CURRENT_URI\""},
+          {".config/caja/accels",
+           "\\\\scaja\\\\sscripts\\\\sPaste%20Here%20with%20Ferrymark\" \"<Primary><Alt>v\")\n"}}},
         {make<DolphinEntries>,
          {{".local/share/kio/servicemenus/ferrymark.desktop",
            "Exec=\"/opt/my apps/ferrymark\" --paste %f\n"},
@@ -192,6 +205,13 @@ TEST(FileManagerKeysTest, AKeyOrActionAlreadyBoundGetsNoKey) {
         {"Thunar action has a key", make<ThunarEntries>, ".config/Thunar/accels.scm",
          "(gtk_accel_path \"<Actions>/ThunarActions/uca-action-ferrymark-paste\" \"F9\")\n",
          "uca-action-ferrymark-paste\" \"<Primary><Alt>v\""},
+        {"Caja key taken", make<CajaEntries>, ".config/caja/accels",
+         "(gtk_accel_path \"<Actions>/DirViewActions/Trash\" \"<Primary><Alt>v\")\n",
+         "Ferrymark\" \"<Primary><Alt>v\""},
+        {"Nemo key taken", make<NemoEntries>, ".gnome2/accels/nemo",
+         "(gtk_accel_path \"<Actions>/ScriptsGroup/script_file:\\\\s\\\\sx\" "
+         "\"<Primary><Alt>v\")\n",
+         "Ferrymark\" \"<Primary><Alt>v\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,6 +252,38 @@ TEST_F(FileManagerEntriesTest, ThunarActionIsRemovedAfterThunarRewroteTheFile) {
     std::ofstream(home_ / ".config/Thunar/uca.xml") << rewritten;
     ThunarEntries().remove(options_);
     EXPECT_EQ(file(".config/Thunar/uca.xml"), users + "</actions>\n");
+}
+
+// A script of the user's under our name keeps its name and gets no key of ours.
+TEST_F(FileManagerEntriesTest, NoKeyIsBoundToAScriptOfTheUsers) {
+    putUsersFiles();
+    CajaEntries caja;
+    caja.add(options_);
+    EXPECT_NE(file(".config/caja/accels").find("Paste%20Here"), std::string::npos);
+    EXPECT_EQ(file(".config/caja/accels").find("Move%20Here"), std::string::npos);
+    EXPECT_EQ(file(".config/caja/scripts/Move Here with Ferrymark"),
+              kUsersFiles.at(".config/caja/scripts/Move Here with Ferrymark"));
+}
+
+// GTK file managers bind a script under its file URI with "/" written "\\s"; the map
+// file quotes backslashes once more.
+TEST(AccelMapFileTest, ScriptPathsAndLines) {
+    struct Case {
+        const char* script;
+        const char* accelPath;
+    };
+    const Case cases[] = {
+        {"/h/.config/caja/scripts/Paste Here",
+         "<Actions>/ScriptsGroup/script_file:\\s\\s\\sh\\s.config\\scaja\\sscripts\\sPaste%20Here"},
+        {"/h/Tom & Jerry/50%/ü",
+         "<Actions>/ScriptsGroup/script_file:\\s\\s\\sh\\sTom%20\\a%20Jerry\\s50%25\\s%C3%BC"},
+        {"/h/a\"b#c", "<Actions>/ScriptsGroup/script_file:\\s\\s\\sh\\sa%22b%23c"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AccelMapFile::scriptAccelPath(c.script), c.accelPath);
+    }
+    EXPECT_EQ(AccelMapFile::line({"<A>/x\\s\"", "F7", ""}),
+              "(gtk_accel_path \"<A>/x\\\\s\\\"\" \"F7\")");
 }
 
 TEST(FileManagerEntriesListTest, SixFileManagersEachFoundByItsProgram) {
