@@ -8,8 +8,10 @@
 #include "platform/NoWindowBridge.h"
 #include "platform/wayland/KGlobalAccelKeyGrabber.h"
 #include "platform/wayland/KWinFileManagerBridge.h"
+#include "platform/wayland/PortalKeyGrabber.h"
 #include "platform/wayland/SwayFileManagerBridge.h"
 #include "platform/wayland/WlPasteClipboard.h"
+#include "ui/SystemLog.h"
 
 namespace ferrymark {
 
@@ -100,6 +102,12 @@ SessionPlatform SessionPlatform::choose(const DesktopSession::Environment& envir
     }
     if (p.keyGrabber) {
         p.logLines.push_back("Hot keys: kglobalaccel");
+        return p;
+    }
+    // The portal knows us by our desktop entry's name, ferrymark.desktop.
+    p.keyGrabber = PortalKeyGrabber::create(bus, QStringLiteral("ferrymark"), &SystemLog::write);
+    if (p.keyGrabber) {
+        p.logLines.push_back("Hot keys: the desktop portal's GlobalShortcuts");
         return p;
     }
     p.hotKeys = false;

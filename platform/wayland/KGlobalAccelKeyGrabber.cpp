@@ -6,6 +6,8 @@
 #include <QDBusReply>
 #include <QVariant>
 
+#include "platform/wayland/CharacterKeys.h"
+
 namespace ferrymark {
 
 namespace {
@@ -34,17 +36,7 @@ std::unique_ptr<KGlobalAccelKeyGrabber> KGlobalAccelKeyGrabber::create(QDBusConn
 KGlobalAccelKeyGrabber::KGlobalAccelKeyGrabber(QDBusConnection bus) : bus_(std::move(bus)) {}
 
 std::vector<std::pair<std::uint32_t, QString>> KGlobalAccelKeyGrabber::keyCharacters() {
-    // Qt's key for a letter is its capital; for the other printable ASCII characters it
-    // is the character itself. The layout is the compositor's business.
-    std::vector<std::pair<std::uint32_t, QString>> keys;
-    for (char32_t c = 0x21; c < 0x7F; ++c) {
-        if (c >= 'A' && c <= 'Z') {
-            continue;
-        }
-        const char32_t key = (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
-        keys.emplace_back(static_cast<std::uint32_t>(key), QString(QChar(c)));
-    }
-    return keys;
+    return CharacterKeys::table();  // the layout is the compositor's business
 }
 
 int KGlobalAccelKeyGrabber::qtKey(std::uint32_t keyCode, std::uint32_t modifiers) {

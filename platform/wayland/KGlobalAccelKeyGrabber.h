@@ -13,7 +13,7 @@ namespace ferrymark {
 
 // Global keys through Plasma's kglobalaccel service on the session bus: each grab is a
 // shortcut of our component, and the component's pressed signal is the key event. The
-// service speaks in keys, not key codes: a "key code" here is Qt's key for a character.
+// service speaks in Qt's keys, not key codes (see CharacterKeys).
 class KGlobalAccelKeyGrabber final : public QObject, public IKeyGrabber {
     Q_OBJECT
   public:

@@ -8,16 +8,19 @@
 #include <QThread>
 
 #include "StandInKde.h"
+#include "StandInPortal.h"
 #include "app/GlobalEventHandler.h"
 #include "platform/wayland/KGlobalAccelKeyGrabber.h"
 #include "platform/wayland/KWinFileManagerBridge.h"
+#include "platform/wayland/PortalKeyGrabber.h"
 
 namespace ferrymark {
 namespace {
 
 using testing::StandInKde;
+using testing::StandInPortal;
 
-// The bus must be a private one: the stand-in takes Plasma's names on it.
+// The bus must be a private one: the stand-ins take the desktop's names on it.
 class KdeWaylandTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -26,6 +29,16 @@ class KdeWaylandTest : public ::testing::Test {
         }
     }
     StandInKde kde_;
+};
+
+class PortalTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !portal_.registered()) {
+            GTEST_SKIP() << "no private session bus to put the stand-in portal on";
+        }
+    }
+    StandInPortal portal_;
 };
 
 class Receiver : public QObject {
@@ -38,10 +51,10 @@ class Receiver : public QObject {
     void doMove(QObject*) { ++moves; }
 };
 
-// Runs the event loop until done() or 10 s have passed.
+// Runs the event loop until done() or the time has passed.
 template <typename F>
-bool waitUntil(F done) {
-    QDeadlineTimer deadline(10000);
+bool waitUntil(F done, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
     while (!done() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
@@ -131,6 +144,73 @@ TEST_F(KdeWaylandTest, HotKeysThroughKGlobalAccel) {
     EXPECT_TRUE(kde_.shortcuts().isEmpty());
 }
 
+TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
+    using Bound = std::map<QString, QString>;
+    const Bound both{{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")},
+                     {QStringLiteral("hotkey-2"), QStringLiteral("LOGO+comma")}};
+    struct Case {
+        const char* what;
+        StandInPortal::Behaviour behaviour;
+        Bound bound;
+        const char* offLine;  // a log line that must be there; null: none says "is off"
+    };
+    const Case cases[] = {
+        {"registered app id, then session and binding", {true, false, {}}, both, nullptr},
+        {"Plasma 5.27 binds what the session named", {true, true, {}}, both, nullptr},
+        {"a key the desktop declines is off",
+         {true, false, {QStringLiteral("hotkey-2")}},
+         {{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")}},
+         "Hot key LOGO+comma is off: the desktop portal did not bind it"},
+    };
+    for (const Case& c : cases) {
+        portal_.reset(c.behaviour);
+        std::vector<std::string> log;
+        auto grabber =
+            PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+                                     [&](const std::string& line) { log.push_back(line); });
+        ASSERT_NE(grabber, nullptr) << c.what;
+        GlobalEventHandler::resetForTesting(std::move(grabber));
+        Receiver receiver;
+        GlobalEventHandler::registerKeyEquivalent(
+            QStringLiteral("v"), Qt::ControlModifier | Qt::AltModifier, &receiver, "doPaste");
+        GlobalEventHandler::registerKeyEquivalent(QStringLiteral(","), Qt::MetaModifier, &receiver,
+                                                  "doMove");
+        // Both grabs go into one session with one binding.
+        ASSERT_TRUE(waitUntil([&] { return log.size() == 2; })) << c.what;
+        EXPECT_EQ(portal_.sessions(), 1) << c.what;
+        EXPECT_EQ(portal_.binds(), 1) << c.what;
+        EXPECT_EQ(portal_.appId(), QStringLiteral("ferrymark")) << c.what;
+        EXPECT_EQ(portal_.bound(), c.bound) << c.what;
+        const bool offLogged =
+            std::find(log.begin(), log.end(), c.offLine ? c.offLine : "") != log.end();
+        EXPECT_EQ(offLogged, c.offLine != nullptr) << c.what;
+
+        portal_.activate(QStringLiteral("hotkey-1"));
+        EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; })) << c.what;
+        portal_.activate(QStringLiteral("hotkey-2"));  // fires only where it was bound
+        const bool wanted = c.bound.size() == 2;
+        EXPECT_EQ(waitUntil([&] { return receiver.moves == 1; }, wanted ? 10000 : 500), wanted)
+            << c.what;
+
+        // A changed key set needs a new session: the old one is closed first.
+        GlobalEventHandler::unregisterKeyEquivalent(QStringLiteral("v"),
+                                                    Qt::ControlModifier | Qt::AltModifier);
+        ASSERT_TRUE(waitUntil([&] { return portal_.binds() == 2; })) << c.what;
+        EXPECT_EQ(portal_.closedSessions(), 1) << c.what;
+        EXPECT_FALSE(portal_.bound().contains(QStringLiteral("hotkey-1"))) << c.what;
+        GlobalEventHandler::resetForTesting(nullptr);
+    }
+
+    // Without the app id registered, a 1.21 portal makes no session, and we say so.
+    portal_.reset({true, false, {}});
+    std::vector<std::string> log;
+    PortalKeyGrabber grabber(QDBusConnection::sessionBus(), QString(),
+                             [&](const std::string& line) { log.push_back(line); });
+    grabber.grab(Qt::Key_V, IKeyGrabber::kControl, HotKeyId{1, 1});
+    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }));
+    EXPECT_EQ(log.front(), "Hot keys are off: the desktop portal made no shortcut session");
+}
+
 }  // namespace
 }  // namespace ferrymark
 
@@ -140,4 +220,4 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
-#include "KdeWaylandTest.moc"
+#include "WaylandBusTest.moc"
