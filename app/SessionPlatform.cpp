@@ -125,16 +125,15 @@ QString SessionPlatform::shortcutNotice(DesktopSession::Kind kind) {
         case Kind::Sway:
             where = QCoreApplication::translate("SessionPlatform",
                                                 "In sway's configuration, for example:\n"
-                                                "bindsym Mod4+Shift+v exec ferrymark --paste\n"
-                                                "bindsym Mod4+Shift+m exec ferrymark --move");
+                                                "bindsym Mod4+Mod1+v exec ferrymark --paste\n"
+                                                "bindsym Mod4+Mod1+m exec ferrymark --move");
             break;
         case Kind::GnomeWayland:
             where = QCoreApplication::translate(
                 "SessionPlatform",
-                "GNOME tells no program which folder is open, so a key works only through the "
-                "file manager: choose \"Paste Here with Ferrymark\" in its menu, or bind "
-                "\"ferrymark --paste\" under Settings, Keyboard, Custom Shortcuts for a "
-                "folder you name.");
+                "GNOME tells no program which folder is open: choose \"Paste Here with "
+                "Ferrymark\" in the file manager's menu, or add a custom shortcut under "
+                "Settings, Keyboard that runs \"ferrymark --paste\" with a folder.");
             break;
         default:
             where = QCoreApplication::translate(

@@ -46,6 +46,10 @@
 <context>
     <name>ferrymark::AppDelegate</name>
     <message>
+        <source>Ferrymark's keys on this desktop</source>
+        <translation>Ferrymarks Tastenkürzel auf dieser Arbeitsumgebung</translation>
+    </message>
+    <message>
         <source>There is no such command.</source>
         <translation>Diesen Befehl gibt es nicht.</translation>
     </message>
@@ -192,6 +196,29 @@
     <message>
         <source>Quit Ferrymark</source>
         <translation>Ferrymark beenden</translation>
+    </message>
+</context>
+<context>
+    <name>SessionPlatform</name>
+    <message>
+        <source>In sway's configuration, for example:
+bindsym Mod4+Mod1+v exec ferrymark --paste
+bindsym Mod4+Mod1+m exec ferrymark --move</source>
+        <translation>In der Konfiguration von sway, zum Beispiel:
+bindsym Mod4+Mod1+v exec ferrymark --paste
+bindsym Mod4+Mod1+m exec ferrymark --move</translation>
+    </message>
+    <message>
+        <source>GNOME tells no program which folder is open: choose "Paste Here with Ferrymark" in the file manager's menu, or add a custom shortcut under Settings, Keyboard that runs "ferrymark --paste" with a folder.</source>
+        <translation>GNOME verrät keinem Programm, welcher Ordner offen ist: Wählen Sie „Paste Here with Ferrymark“ im Menü der Dateiverwaltung, oder legen Sie unter Einstellungen, Tastatur ein eigenes Tastenkürzel an, das „ferrymark --paste“ mit einem Ordner ausführt.</translation>
+    </message>
+    <message>
+        <source>Add them in the desktop's keyboard settings as custom shortcuts that run "ferrymark --paste" and "ferrymark --move".</source>
+        <translation>Legen Sie sie in den Tastatureinstellungen der Arbeitsumgebung als eigene Tastenkürzel an, die „ferrymark --paste“ und „ferrymark --move“ ausführen.</translation>
+    </message>
+    <message>
+        <source>On this Wayland desktop Ferrymark cannot take global keys for itself. %1</source>
+        <translation>Auf dieser Wayland-Arbeitsumgebung kann Ferrymark keine globalen Tastenkürzel für sich belegen. %1</translation>
     </message>
 </context>
 </TS>
