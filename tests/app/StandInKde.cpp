@@ -85,29 +85,13 @@ class StandInKde::Service : public QDBusVirtualObject {
 };
 
 StandInKde::StandInKde()
-    : connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName)),
-      state_(std::make_shared<State>()) {
-    if (!connection_.isConnected()) {
-        return;
-    }
-    service_ = new Service(state_);
-    service_->moveToThread(&thread_);
-    thread_.start();
-    registered_ = connection_.registerVirtualObject(QStringLiteral("/"), service_,
-                                                    QDBusConnection::SubPath) &&
-                  connection_.registerService(QStringLiteral("org.kde.kglobalaccel")) &&
-                  connection_.registerService(QStringLiteral("org.kde.KWin"));
-}
+    : state_(std::make_shared<State>()),
+      bus_(std::make_unique<StandInBus>(
+          kConnectionName, QStringLiteral("/"), std::make_unique<Service>(state_),
+          QStringList{QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("org.kde.KWin")},
+          QDBusConnection::SubPath)) {}
 
-StandInKde::~StandInKde() {
-    connection_.unregisterService(QStringLiteral("org.kde.KWin"));
-    connection_.unregisterService(QStringLiteral("org.kde.kglobalaccel"));
-    connection_.unregisterObject(QStringLiteral("/"), QDBusConnection::UnregisterTree);
-    thread_.quit();
-    thread_.wait();
-    delete service_;
-    QDBusConnection::disconnectFromBus(kConnectionName);
-}
+StandInKde::~StandInKde() = default;
 
 void StandInKde::setActiveWindow(Window window) {
     std::lock_guard lock(state_->mutex);
@@ -138,7 +122,7 @@ void StandInKde::press(const QString& shortcut) {
     QDBusMessage signal = QDBusMessage::createSignal(kComponentPath, kComponentInterface,
                                                      QStringLiteral("globalShortcutPressed"));
     signal.setArguments({QStringLiteral("ferrymark"), shortcut, qlonglong(0)});
-    connection_.send(signal);
+    bus_->connection().send(signal);
 }
 
 }  // namespace ferrymark::testing

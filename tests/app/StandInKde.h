@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <memory>
 #include <mutex>
 #include <set>
+
+#include "StandInBus.h"
 
 namespace ferrymark::testing {
 
@@ -30,7 +30,7 @@ class StandInKde {
     StandInKde(const StandInKde&) = delete;
     StandInKde& operator=(const StandInKde&) = delete;
 
-    bool registered() const { return registered_; }
+    bool registered() const { return bus_->registered(); }
 
     void setActiveWindow(Window window);
     // Keys that another program holds: setShortcut gives them to nobody else.
@@ -56,11 +56,8 @@ class StandInKde {
         QStringList activated;
     };
 
-    QDBusConnection connection_;
-    QThread thread_;
     std::shared_ptr<State> state_;
-    Service* service_ = nullptr;
-    bool registered_ = false;
+    std::unique_ptr<StandInBus> bus_;
 };
 
 }  // namespace ferrymark::testing

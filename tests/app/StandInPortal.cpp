@@ -29,7 +29,9 @@ std::map<QString, QString> triggers(const QVariant& list) {
 
 class StandInPortal::Service : public QDBusVirtualObject {
   public:
-    explicit Service(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    explicit Service(std::shared_ptr<State> state) : state_(std::move(state)) {
+        PortalShortcut::registerTypes();
+    }
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -108,27 +110,13 @@ class StandInPortal::Service : public QDBusVirtualObject {
 };
 
 StandInPortal::StandInPortal()
-    : connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName)),
-      state_(std::make_shared<State>()) {
-    if (!connection_.isConnected()) {
-        return;
-    }
-    PortalShortcut::registerTypes();
-    service_ = new Service(state_);
-    service_->moveToThread(&thread_);
-    thread_.start();
-    registered_ = connection_.registerVirtualObject(kPath, service_, QDBusConnection::SubPath) &&
-                  connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
-}
+    : state_(std::make_shared<State>()),
+      bus_(std::make_unique<StandInBus>(
+          kConnectionName, kPath, std::make_unique<Service>(state_),
+          QStringList{QStringLiteral("org.freedesktop.portal.Desktop")},
+          QDBusConnection::SubPath)) {}
 
-StandInPortal::~StandInPortal() {
-    connection_.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    connection_.unregisterObject(kPath, QDBusConnection::UnregisterTree);
-    thread_.quit();
-    thread_.wait();
-    delete service_;
-    QDBusConnection::disconnectFromBus(kConnectionName);
-}
+StandInPortal::~StandInPortal() = default;
 
 void StandInPortal::reset(Behaviour behaviour) {
     std::lock_guard lock(state_->mutex);
@@ -177,7 +165,7 @@ void StandInPortal::activate(const QString& id) {
         QDBusMessage::createSignal(kPath, kShortcuts, QStringLiteral("Activated"));
     signal.setArguments(
         {QVariant::fromValue(QDBusObjectPath(session)), id, qulonglong(0), QVariantMap{}});
-    connection_.send(signal);
+    bus_->connection().send(signal);
 }
 
 }  // namespace ferrymark::testing

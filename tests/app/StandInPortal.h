@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+
+#include "StandInBus.h"
 
 namespace ferrymark::testing {
 
@@ -29,7 +29,7 @@ class StandInPortal {
     StandInPortal(const StandInPortal&) = delete;
     StandInPortal& operator=(const StandInPortal&) = delete;
 
-    bool registered() const { return registered_; }
+    bool registered() const { return bus_->registered(); }
     void reset(Behaviour behaviour);
 
     QString appId() const;
@@ -57,11 +57,8 @@ class StandInPortal {
         int closed = 0;
     };
 
-    QDBusConnection connection_;
-    QThread thread_;
     std::shared_ptr<State> state_;
-    Service* service_ = nullptr;
-    bool registered_ = false;
+    std::unique_ptr<StandInBus> bus_;
 };
 
 }  // namespace ferrymark::testing

@@ -80,26 +80,12 @@ class StandInTrayWatcher::Service : public QDBusVirtualObject {
 };
 
 StandInTrayWatcher::StandInTrayWatcher()
-    : connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName)),
-      state_(std::make_shared<State>()) {
-    if (!connection_.isConnected()) {
-        return;
-    }
-    service_ = new Service(state_);
-    service_->moveToThread(&thread_);
-    thread_.start();
-    registered_ = connection_.registerVirtualObject(kPath, service_) &&
-                  connection_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-}
+    : state_(std::make_shared<State>()),
+      bus_(std::make_unique<StandInBus>(
+          kConnectionName, kPath, std::make_unique<Service>(state_),
+          QStringList{QStringLiteral("org.kde.StatusNotifierWatcher")})) {}
 
-StandInTrayWatcher::~StandInTrayWatcher() {
-    connection_.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
-    connection_.unregisterObject(kPath);
-    thread_.quit();
-    thread_.wait();
-    delete service_;
-    QDBusConnection::disconnectFromBus(kConnectionName);
-}
+StandInTrayWatcher::~StandInTrayWatcher() = default;
 
 QStringList StandInTrayWatcher::items() const {
     std::lock_guard lock(state_->mutex);

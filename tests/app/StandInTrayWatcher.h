@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <memory>
 #include <mutex>
+
+#include "StandInBus.h"
 
 namespace ferrymark::testing {
 
@@ -18,7 +18,7 @@ class StandInTrayWatcher {
     StandInTrayWatcher(const StandInTrayWatcher&) = delete;
     StandInTrayWatcher& operator=(const StandInTrayWatcher&) = delete;
 
-    bool registered() const { return registered_; }
+    bool registered() const { return bus_->registered(); }
     // The registered items as "bus-name/object-path".
     QStringList items() const;
 
@@ -29,11 +29,8 @@ class StandInTrayWatcher {
         QStringList items;
     };
 
-    QDBusConnection connection_;
-    QThread thread_;
     std::shared_ptr<State> state_;
-    Service* service_ = nullptr;
-    bool registered_ = false;
+    std::unique_ptr<StandInBus> bus_;
 };
 
 }  // namespace ferrymark::testing

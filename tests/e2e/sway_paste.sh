@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# End to end on sway, run inside tests/run-sway.sh: files copied to the Wayland clipboard,
-# Thunar (native Wayland) showing the destination in front, a sway key binding pressed
-# through the virtual keyboard runs "ferrymark --paste", and the copies are compared byte
-# for byte. Once with x-special/gnome-copied-files, once with text/uri-list.
-# Usage: run-sway.sh sway_paste.sh PATH-TO-FERRYMARK. Exit 77 when a tool is missing.
+# End to end on sway, run inside tests/run-wayland.sh sway: files copied to the Wayland
+# clipboard, Thunar (native Wayland) showing the destination in front, a sway key binding
+# pressed through the virtual keyboard runs "ferrymark --paste", and the copies are
+# compared byte for byte. Once with x-special/gnome-copied-files, once with text/uri-list.
+# Usage: run-wayland.sh sway sway_paste.sh PATH-TO-FERRYMARK. Exit 77 when a tool is
+# missing.
 set -u
 program=$1
 logs=$HOME/logs
@@ -22,15 +23,7 @@ done
 pids=()
 trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done; wait 2>/dev/null' EXIT
 
-# Waits up to $1 seconds for the command after it to succeed, polling.
-wait_for() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$end" ] || return 1
-        sleep 0.2
-    done
-}
+. "$(dirname "$0")/../wait_for.sh"
 
 # What is copied: names with a space and non-ASCII letters, a folder, random bytes.
 mkdir -p "$HOME/src/folder" "$HOME/src2" "$HOME/dest" "$XDG_CONFIG_HOME/Ferrymark"
