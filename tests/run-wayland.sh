@@ -37,10 +37,28 @@ mkdir -p "$rt" "$home" "$out"
 printf 'output HEADLESS-1 resolution 1280x800\n' >"$tmp/sway.config"
 chown -R "$user" "$rt" "$home" "$out"
 chmod 700 "$rt"
-pids=()
+# Every process of the session, by its XDG_RUNTIME_DIR: runuser does not pass a signal
+# on, and the bus starts services of its own (portals, gvfs) that outlive it.
+session_pids() {
+    local p
+    for p in /proc/[0-9]*; do
+        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$rt" &&
+            echo "${p#/proc/}"
+    done
+}
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    local left
+    left=$(session_pids)
+    [ -n "$left" ] && kill $left 2>/dev/null
+    for _ in $(seq 25); do
+        left=$(session_pids)
+        [ -z "$left" ] && break
+        sleep 0.2
+    done
+    [ -n "$left" ] && kill -KILL $left 2>/dev/null
     wait 2>/dev/null
+    # The document portal mounts itself in the runtime folder.
+    mountpoint -q "$rt/doc" 2>/dev/null && umount -l "$rt/doc"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -54,7 +72,6 @@ base=(env -i "HOME=$home" "XDG_RUNTIME_DIR=$rt" "XDG_CONFIG_HOME=$home/.config"
 
 as_user "${base[@]}" dbus-daemon --session --nofork --print-address=3 3>"$rt/bus" \
     >"$tmp/dbus.log" 2>&1 &
-pids+=($!)
 wait_for 30 test -s "$rt/bus" || { echo "the session bus did not start" >&2; exit 1; }
 bus=$(head -n 1 "$rt/bus")
 
@@ -64,7 +81,6 @@ case $compositor in
         as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" WLR_BACKENDS=headless \
             WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$tmp/sway.config" \
             >"$tmp/compositor.log" 2>&1 &
-        pids+=($!)
         sway_socket() { compgen -G "$rt/sway-ipc.*.sock"; }
         wait_for 60 sway_socket && session+=("SWAYSOCK=$(sway_socket)" XDG_CURRENT_DESKTOP=sway)
         ;;
@@ -73,7 +89,6 @@ case $compositor in
         as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" QT_QPA_PLATFORM=offscreen \
             "$tmp/kwin_wayland" --virtual --width 1280 --height 800 --socket wayland-1 \
             >"$tmp/compositor.log" 2>&1 &
-        pids+=($!)
         session+=(XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5)
         kwin_on_bus() {
             as_user env "DBUS_SESSION_BUS_ADDRESS=$bus" dbus-send --session --print-reply \
