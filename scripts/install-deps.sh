@@ -14,6 +14,7 @@ packages=(
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
     sway wl-clipboard wtype qt6-wayland jq kwin-wayland qtwayland5
+    xdg-desktop-portal xdg-desktop-portal-kde
     nemo caja dolphin pcmanfm-qt libglib2.0-bin
     mmdebstrap mandoc poppler-utils appstream desktop-file-utils qt6-translations-l10n
 )

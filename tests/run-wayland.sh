@@ -42,7 +42,7 @@ chmod 700 "$rt"
 session_pids() {
     local p
     for p in /proc/[0-9]*; do
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$rt" &&
+        { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$rt" &&
             echo "${p#/proc/}"
     done
 }

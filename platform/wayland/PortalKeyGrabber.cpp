@@ -56,8 +56,12 @@ std::unique_ptr<PortalKeyGrabber> PortalKeyGrabber::create(QDBusConnection bus, 
 PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString appId, Log log)
     : bus_(std::move(bus)), appId_(std::move(appId)), log_(std::move(log)) {
     PortalShortcut::registerTypes();
-    bus_.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
-                 SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    // QtDBus finds a slot's parameter types by name: the object path's must be known.
+    qRegisterMetaType<QDBusObjectPath>();
+    if (!bus_.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
+                      SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)))) {
+        log_("Hot keys are off: the desktop portal's Activated signal cannot be received");
+    }
 }
 
 PortalKeyGrabber::~PortalKeyGrabber() {

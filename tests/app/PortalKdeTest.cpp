@@ -44,9 +44,9 @@ QDBusMessage call(const QString& path, const QString& interface, const QString& 
 
 TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
     std::vector<std::string> log;
-    auto grabber = PortalKeyGrabber::create(QDBusConnection::sessionBus(),
-                                            QStringLiteral("ferrymark"),
-                                            [&](const std::string& line) { log.push_back(line); });
+    auto grabber =
+        PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+                                 [&](const std::string& line) { log.push_back(line); });
     if (!grabber) {
         GTEST_SKIP() << "no desktop portal with GlobalShortcuts on this bus";
     }
@@ -55,15 +55,16 @@ TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
     GlobalEventHandler::registerKeyEquivalent(
         QStringLiteral("v"), Qt::MetaModifier | Qt::AltModifier, &receiver, "doPaste");
     ASSERT_TRUE(waitUntil([&] { return !log.empty(); }, 60000)) << "the portal never answered";
+
     for (const std::string& line : log) {
         std::printf("%s\n", line.c_str());
     }
     ASSERT_NE(log.front().find("ALT+LOGO+v is bound"), std::string::npos) << log.front();
 
     // The backend keeps our shortcut in a kglobalaccel component of its own naming.
-    const QDBusMessage components = call(QStringLiteral("/kglobalaccel"),
-                                         QStringLiteral("org.kde.KGlobalAccel"),
-                                         QStringLiteral("allComponents"));
+    const QDBusMessage components =
+        call(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
+             QStringLiteral("allComponents"));
     ASSERT_EQ(components.type(), QDBusMessage::ReplyMessage);
     QString component;
     for (const QDBusObjectPath& path :
