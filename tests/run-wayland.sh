@@ -5,19 +5,22 @@
 #   sway: WLR_BACKENDS=headless; the command also gets SWAYSOCK.
 #   kwin: kwin_wayland --virtual, run from a copy, as the installed one carries file
 #         capabilities that an unprivileged start refuses; kglobalaccel runs inside it.
+#   mutter: mutter --headless with XWayland (the command gets DISPLAY) and a keyboard
+#         held through its remote-desktop interface.
 # The command gets WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE,
 # XDG_CURRENT_DESKTOP, COMPOSITOR_LOG (what the compositor prints) and a clean
 # environment otherwise; FERRYMARK_E2E_OUT names a folder it may write, copied to the
 # caller's FERRYMARK_E2E_OUT afterwards. Cleans up everything it started. Exit 77
 # (reported as skipped) when the tools are missing.
-# Usage: run-wayland.sh sway|kwin COMMAND [ARGUMENT...]
+# Usage: run-wayland.sh sway|kwin|mutter COMMAND [ARGUMENT...]
 set -u
 compositor=$1
 shift
 case $compositor in
     sway) tools=(sway swaymsg dbus-daemon) ;;
     kwin) tools=(kwin_wayland dbus-daemon dbus-send) ;;
-    *) echo "usage: $0 sway|kwin COMMAND..." >&2; exit 2 ;;
+    mutter) tools=(mutter Xwayland dbus-daemon) ;;
+    *) echo "usage: $0 sway|kwin|mutter COMMAND..." >&2; exit 2 ;;
 esac
 for tool in "${tools[@]}"; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -34,7 +37,7 @@ rt=$tmp/run
 home=$tmp/home
 out=$tmp/out
 mkdir -p "$rt" "$home" "$out"
-printf 'output HEADLESS-1 resolution 1280x800\n' >"$tmp/sway.config"
+printf 'output HEADLESS-1 resolution 1280x800\nxwayland disable\n' >"$tmp/sway.config"
 chown -R "$user" "$rt" "$home" "$out"
 chmod 700 "$rt"
 # Every process of the session, by its XDG_RUNTIME_DIR: runuser does not pass a signal
@@ -96,6 +99,25 @@ case $compositor in
                 string:org.kde.KWin
         }
         wait_for 60 kwin_on_bus
+        ;;
+    mutter)
+        if ! /usr/bin/python3 -c 'from gi.repository import Gio' 2>/dev/null; then
+            echo "SKIP: python3-gi is not installed; run scripts/install-deps.sh" >&2
+            exit 77
+        fi
+        as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" mutter --headless \
+            --virtual-monitor 1280x800 --wayland --wayland-display wayland-1 \
+            >"$tmp/compositor.log" 2>&1 &
+        x_display() { sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$tmp/compositor.log"; }
+        has_display() { [ -n "$(x_display)" ]; }
+        wait_for 60 has_display && wait_for 60 test -S "$rt/wayland-1"
+        as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" \
+            "$(dirname "$0")/mutter_keyboard.py" >"$tmp/keyboard.log" 2>&1 &
+        wait_for 30 grep -q ready "$tmp/keyboard.log" ||
+            { echo "no keyboard in mutter's seat:" >&2; cat "$tmp/keyboard.log" >&2; exit 1; }
+        # XWayland admits the clients that show mutter's cookie.
+        session+=("DISPLAY=$(x_display)" "XAUTHORITY=$(compgen -G "$rt/.mutter-Xwaylandauth.*")"
+            XDG_CURRENT_DESKTOP=GNOME)
         ;;
 esac
 if ! wait_for 60 test -S "$rt/wayland-1"; then
