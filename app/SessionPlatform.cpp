@@ -133,7 +133,9 @@ QString SessionPlatform::shortcutNotice(DesktopSession::Kind kind) {
                 "SessionPlatform",
                 "GNOME tells no program which folder is open: choose \"Paste Here with "
                 "Ferrymark\" in the file manager's menu, or add a custom shortcut under "
-                "Settings, Keyboard that runs \"ferrymark --paste\" with a folder.");
+                "Settings, Keyboard that runs \"ferrymark --paste\" with a folder. GNOME "
+                "shows Ferrymark's tray menu only with the AppIndicator extension "
+                "(package gnome-shell-extension-appindicator).");
             break;
         default:
             where = QCoreApplication::translate(

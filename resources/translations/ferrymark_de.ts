@@ -209,8 +209,8 @@ bindsym Mod4+Mod1+v exec ferrymark --paste
 bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     </message>
     <message>
-        <source>GNOME tells no program which folder is open: choose "Paste Here with Ferrymark" in the file manager's menu, or add a custom shortcut under Settings, Keyboard that runs "ferrymark --paste" with a folder.</source>
-        <translation>GNOME verrät keinem Programm, welcher Ordner offen ist: Wählen Sie „Paste Here with Ferrymark“ im Menü der Dateiverwaltung, oder legen Sie unter Einstellungen, Tastatur ein eigenes Tastenkürzel an, das „ferrymark --paste“ mit einem Ordner ausführt.</translation>
+        <source>GNOME tells no program which folder is open: choose "Paste Here with Ferrymark" in the file manager's menu, or add a custom shortcut under Settings, Keyboard that runs "ferrymark --paste" with a folder. GNOME shows Ferrymark's tray menu only with the AppIndicator extension (package gnome-shell-extension-appindicator).</source>
+        <translation>GNOME verrät keinem Programm, welcher Ordner offen ist: Wählen Sie „Paste Here with Ferrymark“ im Menü der Dateiverwaltung, oder legen Sie unter Einstellungen, Tastatur ein eigenes Tastenkürzel an, das „ferrymark --paste“ mit einem Ordner ausführt. Ferrymarks Menü im Systembereich zeigt GNOME nur mit der Erweiterung AppIndicator (Paket gnome-shell-extension-appindicator).</translation>
     </message>
     <message>
         <source>Add them in the desktop's keyboard settings as custom shortcuts that run "ferrymark --paste" and "ferrymark --move".</source>
