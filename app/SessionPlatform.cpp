@@ -38,15 +38,17 @@ QString swaySocket(const DesktopSession::Environment& e) {
 
 }  // namespace
 
-void SessionPlatform::prepareQt(const DesktopSession::Environment& environment) {
+bool SessionPlatform::prepareQt(const DesktopSession::Environment& environment) {
     if (!environment.qtPlatform.empty()) {
-        return;
+        return false;
     }
     const std::string platform =
         DesktopSession::qtPlatform(DesktopSession::detect(environment), environment);
-    if (!platform.empty()) {
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+    if (platform.empty()) {
+        return false;
     }
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+    return true;
 }
 
 SessionPlatform SessionPlatform::choose(const DesktopSession::Environment& environment,

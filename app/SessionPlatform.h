@@ -28,8 +28,10 @@ struct SessionPlatform {
     // Which way each piece works, for the log.
     std::vector<std::string> logLines;
 
-    // Before the QApplication exists: the Qt platform the session needs.
-    static void prepareQt(const DesktopSession::Environment& environment);
+    // Before the QApplication exists: the Qt platform the session needs, through
+    // QT_QPA_PLATFORM. True when set here; it should go once the QApplication exists, so
+    // that programs we start (a document viewer) choose their own.
+    static bool prepareQt(const DesktopSession::Environment& environment);
 
     // With the QApplication running.
     static SessionPlatform choose(const DesktopSession::Environment& environment,

@@ -82,8 +82,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto session = ferrymark::DesktopSession::fromProcess();
-    ferrymark::SessionPlatform::prepareQt(session);
+    const bool platformSet = ferrymark::SessionPlatform::prepareQt(session);
     QApplication app(argc, argv);
+    if (platformSet) {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
