@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
@@ -209,6 +211,59 @@ TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
     grabber.grab(Qt::Key_V, IKeyGrabber::kControl, HotKeyId{1, 1});
     ASSERT_TRUE(waitUntil([&] { return !log.empty(); }));
     EXPECT_EQ(log.front(), "Hot keys are off: the desktop portal made no shortcut session");
+}
+
+// Against the real desktop portal with its KDE backend, inside a KWin session
+// (tests/run-wayland.sh kwin): the portal binds the key in kglobalaccel, and a press
+// through kglobalaccel comes back as the portal's Activated.
+QDBusMessage callKGlobalAccel(const QString& path, const QString& interface, const QString& method,
+                              const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.kde.kglobalaccel"),
+                                                          path, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 10000);
+}
+
+TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
+    std::vector<std::string> log;
+    auto grabber =
+        PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+                                 [&](const std::string& line) { log.push_back(line); });
+    if (!grabber) {
+        GTEST_SKIP() << "no desktop portal with GlobalShortcuts on this bus";
+    }
+    GlobalEventHandler::resetForTesting(std::move(grabber));
+    Receiver receiver;
+    GlobalEventHandler::registerKeyEquivalent(
+        QStringLiteral("v"), Qt::MetaModifier | Qt::AltModifier, &receiver, "doPaste");
+    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }, 60000)) << "the portal never answered";
+
+    for (const std::string& line : log) {
+        std::printf("%s\n", line.c_str());
+    }
+    ASSERT_NE(log.front().find("ALT+LOGO+v is bound"), std::string::npos) << log.front();
+
+    // The backend keeps our shortcut in a kglobalaccel component of its own naming.
+    const QDBusMessage components =
+        callKGlobalAccel(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
+                         QStringLiteral("allComponents"));
+    ASSERT_EQ(components.type(), QDBusMessage::ReplyMessage);
+    QString component;
+    for (const QDBusObjectPath& path :
+         qdbus_cast<QList<QDBusObjectPath>>(components.arguments().value(0))) {
+        const QDBusMessage names =
+            callKGlobalAccel(path.path(), QStringLiteral("org.kde.kglobalaccel.Component"),
+                             QStringLiteral("shortcutNames"));
+        if (names.arguments().value(0).toStringList().contains(QStringLiteral("hotkey-1"))) {
+            component = path.path();
+        }
+    }
+    ASSERT_FALSE(component.isEmpty()) << "no kglobalaccel component holds the shortcut";
+    std::printf("kglobalaccel component: %s\n", qPrintable(component));
+    callKGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"),
+                     QStringLiteral("invokeShortcut"), {QStringLiteral("hotkey-1")});
+    EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }, 10000));
+    GlobalEventHandler::resetForTesting(nullptr);
 }
 
 }  // namespace
