@@ -36,6 +36,7 @@
 #include "integrations/FileManagerEntries.h"
 #include "platform/FolderArgument.h"
 #include "platform/IFileManagerBridge.h"
+#include "platform/NoWindowBridge.h"
 #include "ui/AlertWindowController.h"
 #include "ui/PromptPresenter.h"
 
@@ -57,15 +58,6 @@ QString hotKeySetting(const QByteArray& slot) {
 }
 
 // Stands in where no file manager can be asked (no X11): commands say so and do nothing.
-class NoFileManager final : public IFileManagerBridge {
-  public:
-    bool isFileManagerFrontmost() override { return true; }
-    InsertionLocation insertionLocation() override {
-        return InsertionLocation::none(
-            "the file manager's folder can not be asked for on this desktop (X11 is needed)");
-    }
-    bool activateFileManager() override { return false; }
-};
 
 }  // namespace
 
@@ -84,7 +76,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         env_.notifier = ownNotifier_.get();
     }
     notices_ = std::make_unique<TransferNotices>(*env_.notifier);
-    static NoFileManager noFileManager;
+    static NoWindowBridge noFileManager(
+        "the file manager's folder can not be asked for on this desktop (X11 is needed)");
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
     paste_ = std::make_unique<PasteContext>(PasteContext{
         bridge, *env_.host, threads_, env_.readClipboard,
@@ -188,6 +181,20 @@ void AppDelegate::doApplicationLaunch() {
     }
     // Offered once, after whatever command started us has been carried out.
     QMetaObject::invokeMethod(this, &AppDelegate::offerFileManagerEntries, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &AppDelegate::tellSessionNotice, Qt::QueuedConnection);
+}
+
+void AppDelegate::tellSessionNotice() {
+    if (env_.sessionNotice.isEmpty()) {
+        return;
+    }
+    const QString key = QStringLiteral("sessionNoticeTold/") + env_.sessionNoticeKey;
+    if (defaults_->hasValue(key)) {
+        return;
+    }
+    defaults_->setBool(key, true);
+    defaults_->synchronize();
+    show(tr("Ferrymark's keys on this desktop"), env_.sessionNotice);
 }
 
 void AppDelegate::offerFileManagerEntries() {

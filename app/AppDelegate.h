@@ -49,6 +49,9 @@ struct AppEnvironment {
     std::function<bool(const QString& question)> confirm;
     QString home;  // empty: the user's home folder, where the file managers keep their entries
     bool registerHotKeys = true;
+    // Told once per key, ever: how the commands reach us on this desktop. Empty: nothing.
+    QString sessionNoticeKey;
+    QString sessionNotice;
     bool showTrayIcon = true;
     INotifier* notifier = nullptr;  // null: the desktop's notification server
     // How long a quit waits for stopped transfers to remove their partial files.
@@ -127,6 +130,7 @@ class AppDelegate : public QObject {
     void show(const QString& title, const QString& text);
     void changeFileManagers(bool add, bool withKeys);
     void offerFileManagerEntries();
+    void tellSessionNotice();
     static void closeModalWindows();
     void finishTermination();
 

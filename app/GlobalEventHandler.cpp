@@ -272,6 +272,10 @@ bool GlobalEventHandler::handleEvent(IKeyGrabber::EventKind kind, HotKeyId id) {
     return true;
 }
 
+void GlobalEventHandler::useGrabber(std::unique_ptr<IKeyGrabber> grabber) {
+    resetForTesting(std::move(grabber));
+}
+
 void GlobalEventHandler::resetForTesting(std::unique_ptr<IKeyGrabber> grabber) {
     State& s = state();
     if (s.grabber) {

@@ -38,6 +38,9 @@ class GlobalEventHandler {
     // an unknown id and a declining action leave it unhandled. Throws nothing.
     static bool handleEvent(IKeyGrabber::EventKind kind, HotKeyId id);
 
+    // The session's own grabber in place of the X11 one; before the first registration.
+    static void useGrabber(std::unique_ptr<IKeyGrabber> grabber);
+
     // Drops every hot key and starts afresh with grabber; with null, the next use picks
     // the display's own grabber.
     static void resetForTesting(std::unique_ptr<IKeyGrabber> grabber);

@@ -12,15 +12,19 @@
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
 #include "app/CommandLine.h"
+#include "app/GlobalEventHandler.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
 #include "app/SchemePalette.h"
+#include "app/SessionPlatform.h"
 #include "app/SignalRelay.h"
 #include "app/UserLanguage.h"
 #include "engine/InFlightRecord.h"
 #include "platform/freedesktop/DesktopColourScheme.h"
+#include "platform/wayland/DesktopSession.h"
 #include "platform/x11/X11FileManagerBridge.h"
 #include "ui/QtJobHost.h"
+#include "ui/SystemLog.h"
 
 namespace {
 
@@ -86,7 +90,12 @@ int main(int argc, char** argv) {
         std::fputs(kNoDisplay, stderr);
         return 1;
     }
+    const auto session = ferrymark::DesktopSession::fromProcess();
+    const bool platformSet = ferrymark::SessionPlatform::prepareQt(session);
     QApplication app(argc, argv);
+    if (platformSet) {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
@@ -120,12 +129,26 @@ int main(int argc, char** argv) {
             break;
     }
 
+    ferrymark::SessionPlatform platform = ferrymark::SessionPlatform::choose(
+        session, QDBusConnection::sessionBus(), QCoreApplication::applicationPid());
+    for (const std::string& line : platform.logLines) {
+        ferrymark::SystemLog::write(line);
+    }
+    std::unique_ptr<ferrymark::IFileManagerBridge> bridge = std::move(platform.bridge);
+    if (!bridge) {
+        bridge = ferrymark::X11FileManagerBridge::create();
+    }
     ferrymark::QtJobHost host;
-    std::unique_ptr<ferrymark::X11FileManagerBridge> bridge =
-        ferrymark::X11FileManagerBridge::create();
     ferrymark::AppEnvironment env;
     env.host = &host;
     env.bridge = bridge.get();
+    env.readClipboard = platform.readClipboard;
+    env.registerHotKeys = platform.hotKeys;
+    if (platform.keyGrabber) {
+        ferrymark::GlobalEventHandler::useGrabber(std::move(platform.keyGrabber));
+    }
+    env.sessionNoticeKey = platform.noticeKey;
+    env.sessionNotice = platform.notice;
     env.confirm = [](const QString& question) {
         return QMessageBox::question(nullptr, QStringLiteral("Ferrymark"), question) ==
                QMessageBox::Yes;

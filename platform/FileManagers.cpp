@@ -11,6 +11,8 @@ struct Entry {
     std::string_view windowClass;
     FileManagers::Kind kind;
     std::string_view name;
+    // The app id of its native Wayland windows where it is not the window class.
+    std::string_view appId = {};
 };
 
 // The one list of file managers we recognise.
@@ -18,9 +20,9 @@ constexpr std::array kFileManagers = {
     Entry{"org.gnome.Nautilus", FileManagers::Kind::Nautilus, "Nautilus"},
     Entry{"Nemo", FileManagers::Kind::Nemo, "Nemo"},
     Entry{"Caja", FileManagers::Kind::Caja, "Caja"},
-    Entry{"Thunar", FileManagers::Kind::Thunar, "Thunar"},
+    Entry{"Thunar", FileManagers::Kind::Thunar, "Thunar", "org.xfce.Thunar"},
     Entry{"pcmanfm-qt", FileManagers::Kind::PcmanfmQt, "PCManFM-Qt"},
-    Entry{"dolphin", FileManagers::Kind::Dolphin, "Dolphin"},
+    Entry{"dolphin", FileManagers::Kind::Dolphin, "Dolphin", "org.kde.dolphin"},
 };
 
 char lower(char c) {
@@ -48,6 +50,15 @@ std::optional<FileManagers::Kind> FileManagers::fromWindowClass(std::string_view
         }
     }
     return std::nullopt;
+}
+
+std::optional<FileManagers::Kind> FileManagers::fromAppId(std::string_view appId) {
+    for (const Entry& entry : kFileManagers) {
+        if (!entry.appId.empty() && equalNoCase(entry.appId, appId)) {
+            return entry.kind;
+        }
+    }
+    return fromWindowClass(appId);
 }
 
 std::string_view FileManagers::name(Kind kind) {

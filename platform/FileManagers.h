@@ -14,6 +14,10 @@ class FileManagers {
     // without regard to letter case.
     static std::optional<Kind> fromWindowClass(std::string_view windowClass);
 
+    // The file manager owning a Wayland window, by its app id (or, for an XWayland
+    // window, its WM_CLASS class), matched without regard to letter case.
+    static std::optional<Kind> fromAppId(std::string_view appId);
+
     // The name used in log lines.
     static std::string_view name(Kind kind);
 };

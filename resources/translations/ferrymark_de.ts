@@ -326,6 +326,29 @@
     </message>
 </context>
 <context>
+    <name>SessionPlatform</name>
+    <message>
+        <source>In sway&apos;s configuration, for example:
+bindsym Mod4+Mod1+v exec ferrymark --paste
+bindsym Mod4+Mod1+m exec ferrymark --move</source>
+        <translation>In der Konfiguration von sway, zum Beispiel:
+bindsym Mod4+Mod1+v exec ferrymark --paste
+bindsym Mod4+Mod1+m exec ferrymark --move</translation>
+    </message>
+    <message>
+        <source>GNOME tells no program which folder is open: choose &quot;Paste Here with Ferrymark&quot; in the file manager&apos;s menu, or add a custom shortcut under Settings, Keyboard that runs &quot;ferrymark --paste&quot; with a folder. GNOME shows Ferrymark&apos;s tray menu only with the AppIndicator extension (package gnome-shell-extension-appindicator).</source>
+        <translation>GNOME verrät keinem Programm, welcher Ordner offen ist: Wählen Sie „Hier mit Ferrymark einfügen“ im Menü der Dateiverwaltung, oder legen Sie unter Einstellungen, Tastatur ein eigenes Tastenkürzel an, das „ferrymark --paste“ mit einem Ordner ausführt. Ferrymarks Menü im Systembereich zeigt GNOME nur mit der Erweiterung AppIndicator (Paket gnome-shell-extension-appindicator).</translation>
+    </message>
+    <message>
+        <source>Add them in the desktop&apos;s keyboard settings as custom shortcuts that run &quot;ferrymark --paste&quot; and &quot;ferrymark --move&quot;.</source>
+        <translation>Legen Sie sie in den Tastatureinstellungen der Arbeitsumgebung als eigene Tastenkürzel an, die „ferrymark --paste“ und „ferrymark --move“ ausführen.</translation>
+    </message>
+    <message>
+        <source>On this Wayland desktop Ferrymark cannot take global keys for itself. %1</source>
+        <translation>Auf dieser Wayland-Arbeitsumgebung kann Ferrymark keine globalen Tastenkürzel für sich belegen. %1</translation>
+    </message>
+</context>
+<context>
     <name>StatusMenu</name>
     <message>
         <source>Paste Here</source>
@@ -445,6 +468,10 @@
     <message>
         <source>File managers: not everything was done</source>
         <translation>Dateiverwaltungen: Nicht alles wurde erledigt</translation>
+    </message>
+    <message>
+        <source>Ferrymark&apos;s keys on this desktop</source>
+        <translation>Ferrymarks Tastenkürzel auf dieser Arbeitsumgebung</translation>
     </message>
 </context>
 <context>

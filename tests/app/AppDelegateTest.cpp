@@ -22,8 +22,8 @@
 #include "TestTree.h"
 #include "UiWait.h"
 #include "app/AgreementWindow.h"
-#include "app/TransferNotices.h"
 #include "app/PreferencesWindow.h"
+#include "app/TransferNotices.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
 #include "platform/IFileManagerBridge.h"
@@ -68,6 +68,8 @@ class AppDelegateTest : public ::testing::Test {
         };
         env.registerHotKeys = false;
         env.notifier = &notifier;
+        env.sessionNoticeKey = sessionNoticeKey;
+        env.sessionNotice = sessionNotice;
         if (answerQuestions) {
             env.home = QString::fromStdString(tree.path("home"));
             env.confirm = [this](const QString& question) {
@@ -106,6 +108,8 @@ class AppDelegateTest : public ::testing::Test {
     std::optional<bool> answerQuestions;  // unset: no questions can be asked
     std::vector<QString> questions;
     std::vector<QString> messages;
+    QString sessionNoticeKey;
+    QString sessionNotice;
 };
 
 TEST_F(AppDelegateTest, FirstRunDisagreeStoresNothing) {
@@ -192,6 +196,25 @@ TEST_F(AppDelegateTest, FileManagerEntriesOfferedOnceAndRemovedWhole) {
     EXPECT_EQ(questions.size(), 2u) << "offered a second time";
     later->removeFromFileManagers(nullptr);
     EXPECT_EQ(files(), std::vector<std::string>{});
+}
+
+TEST_F(AppDelegateTest, SessionNoticeToldOncePerKindOfSession) {
+    answerQuestions = false;  // the file-manager entries are declined: no other message
+    int shown = 0;
+    struct Run {
+        const char* key;
+        bool told;
+    };
+    const Run runs[] = {{"sway", true}, {"sway", false}, {"GNOME on Wayland", true}, {"", false}};
+    std::size_t told = 0;
+    for (const Run& run : runs) {
+        sessionNoticeKey = QString::fromLatin1(run.key);
+        sessionNotice = run.key[0] ? QStringLiteral("bind the keys") : QString();
+        auto delegate = launch(shown == 0 ? std::optional<bool>(true) : std::nullopt, &shown);
+        QCoreApplication::processEvents();
+        told += run.told ? 1 : 0;
+        EXPECT_EQ(messages.size(), told) << run.key;
+    }
 }
 
 TEST_F(AppDelegateTest, AgreementAsksBeforeAddingTheAutostartEntry) {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "StandInPortal.h"
+#include "StandInSettingsPortal.h"
 #include "UiWait.h"
 #include "app/SchemePalette.h"
 #include "engine/PromptTexts.h"
@@ -22,7 +22,7 @@ namespace ferrymark {
 namespace {
 
 using testing::PrivateBus;
-using testing::StandInPortal;
+using testing::StandInSettingsPortal;
 using testing::UiWait;
 
 const char* const kKdeDark =
@@ -128,9 +128,9 @@ TEST_F(ColourSchemeTest, TheFirstAnswerDressesOpenWindowsAndPrompts) {
         if (c.kdeGlobals != nullptr) {
             writeFile(kdeGlobals(), c.kdeGlobals);
         }
-        std::unique_ptr<StandInPortal> portal;
+        std::unique_ptr<StandInSettingsPortal> portal;
         if (c.portal) {
-            portal = std::make_unique<StandInPortal>(bus_->address(), *c.portal, c.hasReadOne);
+            portal = std::make_unique<StandInSettingsPortal>(bus_->address(), *c.portal, c.hasReadOne);
             ASSERT_TRUE(portal->registered());
         }
         QWidget window;
@@ -150,7 +150,7 @@ TEST_F(ColourSchemeTest, TheFirstAnswerDressesOpenWindowsAndPrompts) {
 }
 
 TEST_F(ColourSchemeTest, SwitchesLiveWhileAWindowIsOpen) {
-    StandInPortal portal(bus_->address(), 2, true);
+    StandInSettingsPortal portal(bus_->address(), 2, true);
     ASSERT_TRUE(portal.registered());
     writeFile(kdeGlobals(), kKdeLight);
     QWidget window;

@@ -49,26 +49,11 @@ class StandInNautilus::Service : public QDBusVirtualObject {
 };
 
 StandInNautilus::StandInNautilus()
-    : connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName)),
-      state_(std::make_shared<State>()) {
-    if (!connection_.isConnected()) {
-        return;
-    }
-    service_ = new Service(state_);
-    service_->moveToThread(&thread_);
-    thread_.start();
-    registered_ = connection_.registerVirtualObject(kPath, service_);
-}
+    : state_(std::make_shared<State>()),
+      bus_(std::make_unique<StandInBus>(kConnectionName, kPath, std::make_unique<Service>(state_),
+                                        QStringList{})) {}
 
-StandInNautilus::~StandInNautilus() {
-    if (registered_) {
-        connection_.unregisterObject(kPath);
-    }
-    thread_.quit();
-    thread_.wait();
-    delete service_;
-    QDBusConnection::disconnectFromBus(kConnectionName);
-}
+StandInNautilus::~StandInNautilus() = default;
 
 void StandInNautilus::setLocations(Locations locations) {
     std::lock_guard lock(state_->mutex);

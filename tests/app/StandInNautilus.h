@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <memory>
 #include <mutex>
+
+#include "StandInBus.h"
 
 namespace ferrymark::testing {
 
@@ -22,9 +22,9 @@ class StandInNautilus {
     StandInNautilus(const StandInNautilus&) = delete;
     StandInNautilus& operator=(const StandInNautilus&) = delete;
 
-    bool registered() const { return registered_; }
+    bool registered() const { return bus_->registered(); }
     // The unique bus name to put in a window's _GTK_UNIQUE_BUS_NAME.
-    QString busName() const { return connection_.baseService(); }
+    QString busName() const { return bus_->connection().baseService(); }
 
     void setLocations(Locations locations);
 
@@ -39,11 +39,8 @@ class StandInNautilus {
         int calls = 0;
     };
 
-    QDBusConnection connection_;
-    QThread thread_;
     std::shared_ptr<State> state_;
-    Service* service_ = nullptr;
-    bool registered_ = false;
+    std::unique_ptr<StandInBus> bus_;
 };
 
 }  // namespace ferrymark::testing

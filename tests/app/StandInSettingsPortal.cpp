@@ -1,4 +1,4 @@
-#include "StandInPortal.h"
+#include "StandInSettingsPortal.h"
 
 #include <QFile>
 
@@ -59,7 +59,7 @@ PrivateBus::~PrivateBus() {
     }
 }
 
-StandInPortal::StandInPortal(const QString& address, uint colourScheme, bool hasReadOne)
+StandInSettingsPortal::StandInSettingsPortal(const QString& address, uint colourScheme, bool hasReadOne)
     : bus_(QDBusConnection::connectToBus(address, kConnection)),
       colourScheme_(colourScheme),
       hasReadOne_(hasReadOne) {
@@ -71,19 +71,19 @@ StandInPortal::StandInPortal(const QString& address, uint colourScheme, bool has
         bus_.registerService(kService);
 }
 
-StandInPortal::~StandInPortal() {
+StandInSettingsPortal::~StandInSettingsPortal() {
     bus_.unregisterService(kService);
     bus_.unregisterObject(kPath);
     QDBusConnection::disconnectFromBus(kConnection);
 }
 
-void StandInPortal::change(uint colourScheme) {
+void StandInSettingsPortal::change(uint colourScheme) {
     colourScheme_ = colourScheme;
     emit SettingChanged(QStringLiteral("org.freedesktop.appearance"),
                         QStringLiteral("color-scheme"), QDBusVariant(colourScheme));
 }
 
-bool StandInPortal::known(const QString& nameSpace, const QString& key) {
+bool StandInSettingsPortal::known(const QString& nameSpace, const QString& key) {
     if (nameSpace == QStringLiteral("org.freedesktop.appearance") &&
         key == QStringLiteral("color-scheme")) {
         return true;
@@ -93,7 +93,7 @@ bool StandInPortal::known(const QString& nameSpace, const QString& key) {
     return false;
 }
 
-QDBusVariant StandInPortal::ReadOne(const QString& nameSpace, const QString& key) {
+QDBusVariant StandInSettingsPortal::ReadOne(const QString& nameSpace, const QString& key) {
     if (!hasReadOne_) {
         sendErrorReply(QDBusError::UnknownMethod, QStringLiteral("No such method ReadOne"));
         return {};
@@ -104,7 +104,7 @@ QDBusVariant StandInPortal::ReadOne(const QString& nameSpace, const QString& key
     return QDBusVariant(colourScheme_);
 }
 
-QDBusVariant StandInPortal::Read(const QString& nameSpace, const QString& key) {
+QDBusVariant StandInSettingsPortal::Read(const QString& nameSpace, const QString& key) {
     if (!known(nameSpace, key)) {
         return {};
     }

@@ -29,12 +29,12 @@ class PrivateBus {
 
 // The settings portal's color-scheme, as a stand-in on a bus: answers ReadOne (or, as an
 // older portal, only Read) and sends SettingChanged.
-class StandInPortal : public QObject, protected QDBusContext {
+class StandInSettingsPortal : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
   public:
-    StandInPortal(const QString& address, uint colourScheme, bool hasReadOne);
-    ~StandInPortal() override;
+    StandInSettingsPortal(const QString& address, uint colourScheme, bool hasReadOne);
+    ~StandInSettingsPortal() override;
     bool registered() const { return registered_; }
     // Sets the value and tells the listeners.
     void change(uint colourScheme);

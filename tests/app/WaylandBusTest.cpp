@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "StandInKde.h"
+#include "StandInShortcutsPortal.h"
+#include "app/GlobalEventHandler.h"
+#include "platform/wayland/KGlobalAccelKeyGrabber.h"
+#include "platform/wayland/KWinFileManagerBridge.h"
+#include "platform/wayland/PortalKeyGrabber.h"
+
+namespace ferrymark {
+namespace {
+
+using testing::StandInKde;
+using testing::StandInShortcutsPortal;
+
+// The bus must be a private one: the stand-ins take the desktop's names on it.
+class KdeWaylandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !kde_.registered()) {
+            GTEST_SKIP() << "no private session bus to put the stand-in services on";
+        }
+    }
+    StandInKde kde_;
+};
+
+class PortalTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !portal_.registered()) {
+            GTEST_SKIP() << "no private session bus to put the stand-in portal on";
+        }
+    }
+    StandInShortcutsPortal portal_;
+};
+
+class Receiver : public QObject {
+    Q_OBJECT
+  public:
+    int pastes = 0;
+    int moves = 0;
+  public slots:
+    void doPaste(QObject*) { ++pastes; }
+    void doMove(QObject*) { ++moves; }
+};
+
+// Runs the event loop until done() or the time has passed.
+template <typename F>
+bool waitUntil(F done, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+}
+
+TEST_F(KdeWaylandTest, ActiveWindowFromKWinScripts) {
+    QTemporaryDir folder;
+    const QString path = folder.path();
+    const QString dash = QString::fromUtf8(" \xE2\x80\x94 Dolphin");
+    struct Case {
+        const char* what;
+        StandInKde::Window active;
+        bool frontmost;
+        QString location;  // empty: none
+    };
+    const int ownPid = 4242;
+    const Case cases[] = {
+        {"Dolphin with its full-path title",
+         {"org.kde.dolphin", path + dash, "{d1}", 7},
+         true,
+         path},
+        {"Dolphin with the folder name only",
+         {"org.kde.dolphin", "dest" + dash, "{d1}", 7},
+         true,
+         {}},
+        {"a terminal", {"org.kde.konsole", "~ : bash", "{k1}", 8}, false, {}},
+        {"nothing active", {"", "", "", 0}, false, {}},
+        {"Thunar as a Wayland client", {"thunar", path + " - Thunar", "{t1}", 9}, true, path},
+        {"our own window keeps Thunar", {"ferrymark", "Copying", "{f1}", ownPid}, true, path},
+    };
+    KWinFileManagerBridge bridge(QDBusConnection::sessionBus(), ownPid);
+    for (const Case& c : cases) {
+        kde_.setActiveWindow(c.active);
+        EXPECT_EQ(bridge.isFileManagerFrontmost(), c.frontmost) << c.what;
+        const InsertionLocation location = bridge.insertionLocation();
+        EXPECT_EQ(QString::fromStdString(location.path.value_or("")), c.location)
+            << c.what << ": " << location.whyNot;
+    }
+    EXPECT_TRUE(bridge.activateFileManager());
+    EXPECT_EQ(kde_.activated(), QStringList{QStringLiteral("{t1}")});
+    EXPECT_EQ(kde_.loadedScripts(), 0) << "every script is unloaded after its run";
+}
+
+TEST_F(KdeWaylandTest, HotKeysThroughKGlobalAccel) {
+    auto grabber = KGlobalAccelKeyGrabber::create(QDBusConnection::sessionBus());
+    ASSERT_NE(grabber, nullptr);
+    GlobalEventHandler::resetForTesting(std::move(grabber));
+    Receiver receiver;
+    const int ctrlAltV = (Qt::CTRL | Qt::ALT | Qt::Key_V).toCombined();
+    const int metaM = (Qt::META | Qt::Key_M).toCombined();
+    kde_.takeKey((Qt::CTRL | Qt::ALT | Qt::Key_8).toCombined());
+
+    struct Case {
+        const char* key;
+        Qt::KeyboardModifiers mask;
+        const char* action;
+        bool grabbed;
+    };
+    const Case cases[] = {
+        {"V", Qt::ControlModifier | Qt::AltModifier, "doPaste", true},
+        {"m", Qt::MetaModifier, "doMove", true},
+        {"8", Qt::ControlModifier | Qt::AltModifier, "doMove", false},  // held by another
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GlobalEventHandler::registerKeyEquivalent(QString::fromLatin1(c.key), c.mask,
+                                                            &receiver, c.action),
+                  c.grabbed)
+            << c.key;
+    }
+    const auto shortcuts = kde_.shortcuts();
+    ASSERT_EQ(shortcuts.size(), 2);
+    EXPECT_EQ(shortcuts.values(), (QList<int>{ctrlAltV, metaM}));
+
+    kde_.press(shortcuts.key(ctrlAltV));
+    EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }));
+    kde_.press(shortcuts.key(metaM));
+    EXPECT_TRUE(waitUntil([&] { return receiver.moves == 1; }));
+    kde_.press(QStringLiteral("someone-else"));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    EXPECT_EQ(receiver.pastes + receiver.moves, 2);
+
+    GlobalEventHandler::unregisterKeyEquivalent(QStringLiteral("v"),
+                                                Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(kde_.shortcuts().size(), 1);
+    GlobalEventHandler::resetForTesting(nullptr);
+    EXPECT_TRUE(kde_.shortcuts().isEmpty());
+}
+
+TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
+    using Bound = std::map<QString, QString>;
+    const Bound both{{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")},
+                     {QStringLiteral("hotkey-2"), QStringLiteral("LOGO+comma")}};
+    struct Case {
+        const char* what;
+        StandInShortcutsPortal::Behaviour behaviour;
+        Bound bound;
+        const char* offLine;  // a log line that must be there; null: none says "is off"
+    };
+    const Case cases[] = {
+        {"registered app id, then session and binding", {true, false, {}}, both, nullptr},
+        {"Plasma 5.27 binds what the session named", {true, true, {}}, both, nullptr},
+        {"a key the desktop declines is off",
+         {true, false, {QStringLiteral("hotkey-2")}},
+         {{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")}},
+         "Hot key LOGO+comma is off: the desktop portal did not bind it"},
+    };
+    for (const Case& c : cases) {
+        portal_.reset(c.behaviour);
+        std::vector<std::string> log;
+        auto grabber =
+            PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+                                     [&](const std::string& line) { log.push_back(line); });
+        ASSERT_NE(grabber, nullptr) << c.what;
+        GlobalEventHandler::resetForTesting(std::move(grabber));
+        Receiver receiver;
+        GlobalEventHandler::registerKeyEquivalent(
+            QStringLiteral("v"), Qt::ControlModifier | Qt::AltModifier, &receiver, "doPaste");
+        GlobalEventHandler::registerKeyEquivalent(QStringLiteral(","), Qt::MetaModifier, &receiver,
+                                                  "doMove");
+        // Both grabs go into one session with one binding.
+        ASSERT_TRUE(waitUntil([&] { return log.size() == 2; })) << c.what;
+        EXPECT_EQ(portal_.sessions(), 1) << c.what;
+        EXPECT_EQ(portal_.binds(), 1) << c.what;
+        EXPECT_EQ(portal_.appId(), QStringLiteral("ferrymark")) << c.what;
+        EXPECT_EQ(portal_.bound(), c.bound) << c.what;
+        const bool offLogged =
+            std::find(log.begin(), log.end(), c.offLine ? c.offLine : "") != log.end();
+        EXPECT_EQ(offLogged, c.offLine != nullptr) << c.what;
+
+        portal_.activate(QStringLiteral("hotkey-1"));
+        EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; })) << c.what;
+        portal_.activate(QStringLiteral("hotkey-2"));  // fires only where it was bound
+        const bool wanted = c.bound.size() == 2;
+        EXPECT_EQ(waitUntil([&] { return receiver.moves == 1; }, wanted ? 10000 : 500), wanted)
+            << c.what;
+
+        // A changed key set needs a new session: the old one is closed first.
+        GlobalEventHandler::unregisterKeyEquivalent(QStringLiteral("v"),
+                                                    Qt::ControlModifier | Qt::AltModifier);
+        ASSERT_TRUE(waitUntil([&] { return portal_.binds() == 2; })) << c.what;
+        EXPECT_EQ(portal_.closedSessions(), 1) << c.what;
+        EXPECT_FALSE(portal_.bound().contains(QStringLiteral("hotkey-1"))) << c.what;
+        GlobalEventHandler::resetForTesting(nullptr);
+    }
+
+    // Without the app id registered, a 1.21 portal makes no session, and we say so.
+    portal_.reset({true, false, {}});
+    std::vector<std::string> log;
+    PortalKeyGrabber grabber(QDBusConnection::sessionBus(), QString(),
+                             [&](const std::string& line) { log.push_back(line); });
+    grabber.grab(Qt::Key_V, IKeyGrabber::kControl, HotKeyId{1, 1});
+    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }));
+    EXPECT_EQ(log.front(), "Hot keys are off: the desktop portal made no shortcut session");
+}
+
+// Against the real desktop portal with its KDE backend, inside a KWin session
+// (tests/run-wayland.sh kwin): the portal binds the key in kglobalaccel, and a press
+// through kglobalaccel comes back as the portal's Activated.
+QDBusMessage callKGlobalAccel(const QString& path, const QString& interface, const QString& method,
+                              const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.kde.kglobalaccel"),
+                                                          path, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 10000);
+}
+
+TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
+    std::vector<std::string> log;
+    auto grabber =
+        PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+                                 [&](const std::string& line) { log.push_back(line); });
+    if (!grabber) {
+        GTEST_SKIP() << "no desktop portal with GlobalShortcuts on this bus";
+    }
+    GlobalEventHandler::resetForTesting(std::move(grabber));
+    Receiver receiver;
+    GlobalEventHandler::registerKeyEquivalent(
+        QStringLiteral("v"), Qt::MetaModifier | Qt::AltModifier, &receiver, "doPaste");
+    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }, 60000)) << "the portal never answered";
+
+    for (const std::string& line : log) {
+        std::printf("%s\n", line.c_str());
+    }
+    ASSERT_NE(log.front().find("ALT+LOGO+v is bound"), std::string::npos) << log.front();
+
+    // The backend keeps our shortcut in a kglobalaccel component of its own naming.
+    const QDBusMessage components =
+        callKGlobalAccel(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
+                         QStringLiteral("allComponents"));
+    ASSERT_EQ(components.type(), QDBusMessage::ReplyMessage);
+    QString component;
+    for (const QDBusObjectPath& path :
+         qdbus_cast<QList<QDBusObjectPath>>(components.arguments().value(0))) {
+        const QDBusMessage names =
+            callKGlobalAccel(path.path(), QStringLiteral("org.kde.kglobalaccel.Component"),
+                             QStringLiteral("shortcutNames"));
+        if (names.arguments().value(0).toStringList().contains(QStringLiteral("hotkey-1"))) {
+            component = path.path();
+        }
+    }
+    ASSERT_FALSE(component.isEmpty()) << "no kglobalaccel component holds the shortcut";
+    std::printf("kglobalaccel component: %s\n", qPrintable(component));
+    callKGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"),
+                     QStringLiteral("invokeShortcut"), {QStringLiteral("hotkey-1")});
+    EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }, 10000));
+    GlobalEventHandler::resetForTesting(nullptr);
+}
+
+}  // namespace
+}  // namespace ferrymark
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "WaylandBusTest.moc"
