@@ -151,7 +151,32 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         release();
         return ChunkCopyResult::Cancelled;
     };
+    // Holds the gate for the next chunk; a pause or stop that came meanwhile goes first.
+    // False once the job is stopped.
+    auto holdGate = [&] {
+        if (holding && job.gateRequested()) {
+            release();
+        }
+        if (!holding) {
+            job.takeGate();
+            holding = true;
+        }
+        return !job.cancelled();
+    };
     std::int64_t position = 0;
+    // After a chunk is written: true once the length known at the start is reached.
+    auto chunkWritten = [&](std::int64_t count) {
+        job.setDataProcessed(job.dataProcessed() + count);
+        position += count;
+        if (written && written->size > 0 && position >= written->size) {
+            release();
+            return true;
+        }
+        if (job.gateRequested()) {
+            release();
+        }
+        return false;
+    };
     bool kernelCopy = written && written->sourceFd >= 0 && written->size > 0;
     for (;;) {
         if (written && written->segments) {
@@ -161,14 +186,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             job.setDataProcessed(job.dataProcessed() + skipped);
         }
         if (kernelCopy) {
-            if (holding && job.gateRequested()) {
-                release();
-            }
-            if (!holding) {
-                job.takeGate();
-                holding = true;
-            }
-            if (job.cancelled()) {
+            if (!holdGate()) {
                 return cancel();
             }
             // One chunk copied inside the kernel: one system call instead of a read and a
@@ -176,14 +194,8 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             const ssize_t copied = ::copy_file_range(written->sourceFd, nullptr,
                                                      written->descriptor, nullptr, kChunkSize, 0);
             if (copied > 0) {
-                job.setDataProcessed(job.dataProcessed() + copied);
-                position += copied;
-                if (written->size > 0 && position >= written->size) {
-                    release();
+                if (chunkWritten(copied)) {
                     return ChunkCopyResult::Complete;
-                }
-                if (job.gateRequested()) {
-                    release();
                 }
                 continue;
             }
@@ -212,15 +224,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             return ChunkCopyResult::Skipped;
         }
 
-        // A pause or stop that came while this chunk was read goes first.
-        if (holding && job.gateRequested()) {
-            release();
-        }
-        if (!holding) {
-            job.takeGate();
-            holding = true;
-        }
-        if (job.cancelled()) {
+        if (!holdGate()) {
             return cancel();
         }
         std::size_t done = 0;
@@ -240,14 +244,8 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
                 return cancel();
             }
         }
-        job.setDataProcessed(job.dataProcessed() + count);
-        position += count;
-        if (written && written->size > 0 && position >= written->size) {
-            release();
+        if (chunkWritten(count)) {
             return ChunkCopyResult::Complete;
-        }
-        if (job.gateRequested()) {
-            release();
         }
     }
 }
