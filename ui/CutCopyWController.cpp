@@ -46,8 +46,15 @@ QString duration(double seconds) {
     return english;
 }
 
+// "1.5 GB", with the decimal separator of the language the window is shown in.
 QString size(std::int64_t bytes) {
-    return QString::fromStdString(FCUtility::dataSizeToString(bytes));
+    QString text = QString::fromStdString(FCUtility::dataSizeToString(bytes));
+    const QString separator =
+        QCoreApplication::translate("CutCopyWController", ".", "decimal separator of sizes");
+    if (separator != QLatin1String(".")) {
+        text.replace(QLatin1Char('.'), separator);
+    }
+    return text;
 }
 
 // Puts value in place of the first "%@" of the layout's template.

@@ -164,6 +164,11 @@
         <source>Finishing: writing the copies to the disk…</source>
         <translation>Abschluss: Die Kopien werden auf den Datenträger geschrieben…</translation>
     </message>
+    <message>
+        <source>.</source>
+        <comment>decimal separator of sizes</comment>
+        <translation>,</translation>
+    </message>
 </context>
 <context>
     <name>CutCopyWindow</name>
