@@ -59,7 +59,10 @@ void shoot(QWidget* window, const QString& name) {
     const QRect frame = window->frameGeometry();
     QPixmap picture =
         window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-    if (picture.isNull()) {
+    if (picture.width() < window->width() || picture.height() < window->height()) {
+        // No frame came (or not yet mapped where Qt thinks): the window's own pixels.
+        std::fprintf(stderr, "fm-screenshots: %s has no window frame; taken without it\n",
+                     qPrintable(name));
         picture = window->grab();
     }
     const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
