@@ -42,7 +42,8 @@ std::string fileUri(const std::string& path) {
 }  // namespace
 
 std::string AccelMapFile::line(const Binding& binding) {
-    return "(gtk_accel_path " + schemeString(binding.accelPath) + " " + schemeString(binding.key) + ")";
+    return "(gtk_accel_path " + schemeString(binding.accelPath) + " " + schemeString(binding.key) +
+           ")";
 }
 
 bool AccelMapFile::isFree(std::string_view text, const Binding& binding) {

@@ -1,8 +1,8 @@
 #include "platform/FolderArgument.h"
 
-#include <QProcess>
 #include <QStringList>
 
+#include "platform/CommandOutput.h"
 #include "platform/LocalPath.h"
 
 namespace ferrymark {
@@ -68,18 +68,16 @@ InsertionLocation FolderArgument::resolve(std::string_view argument,
 }
 
 std::optional<std::string> FolderArgument::gioLocalPath(const std::string& uri) {
-    QProcess gio;
     // Only the header lines are wanted; one cheap attribute keeps the query short.
-    gio.start(QStringLiteral("gio"),
-              {QStringLiteral("info"), QStringLiteral("-a"), QStringLiteral("standard::type"),
-               QString::fromUtf8(uri.data(), qsizetype(uri.size()))});
-    if (!gio.waitForFinished(kGioTimeoutMs) || gio.exitStatus() != QProcess::NormalExit ||
-        gio.exitCode() != 0) {
-        gio.kill();
-        gio.waitForFinished(1000);
+    const auto output = CommandOutput::run(
+        QStringLiteral("gio"),
+        {QStringLiteral("info"), QStringLiteral("-a"), QStringLiteral("standard::type"),
+         QString::fromUtf8(uri.data(), qsizetype(uri.size()))},
+        kGioTimeoutMs);
+    if (!output) {
         return std::nullopt;
     }
-    return localPathFromGioInfo(gio.readAllStandardOutput().toStdString());
+    return localPathFromGioInfo(output->toStdString());
 }
 
 std::optional<std::string> FolderArgument::localPathFromGioInfo(std::string_view output) {

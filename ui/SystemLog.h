@@ -7,7 +7,7 @@ namespace ferrymark {
 
 // The system log: one line to standard error and to syslog(3).
 class SystemLog {
-public:
+  public:
     using Sink = std::function<void(const std::string&)>;
 
     static void write(const std::string& line);

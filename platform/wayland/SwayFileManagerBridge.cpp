@@ -1,7 +1,7 @@
 #include "platform/wayland/SwayFileManagerBridge.h"
 
+#include "platform/CommandOutput.h"
 #include "platform/FileManagerLocation.h"
-#include "platform/wayland/CommandOutput.h"
 
 namespace ferrymark {
 

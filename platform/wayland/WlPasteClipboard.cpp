@@ -3,7 +3,7 @@
 #include <QStandardPaths>
 #include <memory>
 
-#include "platform/wayland/CommandOutput.h"
+#include "platform/CommandOutput.h"
 
 namespace ferrymark {
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "PrivateBus.h"
 #include "StandInSettingsPortal.h"
 #include "UiWait.h"
 #include "app/SchemePalette.h"
@@ -130,7 +131,8 @@ TEST_F(ColourSchemeTest, TheFirstAnswerDressesOpenWindowsAndPrompts) {
         }
         std::unique_ptr<StandInSettingsPortal> portal;
         if (c.portal) {
-            portal = std::make_unique<StandInSettingsPortal>(bus_->address(), *c.portal, c.hasReadOne);
+            portal =
+                std::make_unique<StandInSettingsPortal>(bus_->address(), *c.portal, c.hasReadOne);
             ASSERT_TRUE(portal->registered());
         }
         QWidget window;

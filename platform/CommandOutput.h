@@ -7,7 +7,7 @@
 
 namespace ferrymark {
 
-// Runs a helper program of the desktop (wl-paste, swaymsg) and waits for it, so that a
+// Runs a helper program of the desktop (gio, wl-paste, swaymsg) and waits for it, so that a
 // command reads what the compositor tells at that moment.
 class CommandOutput {
   public:

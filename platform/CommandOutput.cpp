@@ -1,4 +1,4 @@
-#include "platform/wayland/CommandOutput.h"
+#include "platform/CommandOutput.h"
 
 #include <QProcess>
 
