@@ -648,6 +648,24 @@ def paste_and_watch(d, dest_window, hot_key, nth=1):
     d.wait_gone(progress.id, "the progress window to close")
 
 
+def items_and_manifests(folder):
+    """The items in folder, and what each holds, to check copies and sources against."""
+    items = [os.path.join(folder, n) for n in listing(folder)]
+    return items, {os.path.basename(p): manifest(p) for p in items}
+
+
+def empty_folder(folder):
+    for name in listing(folder):
+        path = os.path.join(folder, name)
+        shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+
+
+def check_sources_kept(expected, items):
+    """After a Paste the sources are as they were: a Move picked by mistake fails here."""
+    for path in items:
+        compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
+
+
 def check_transfer(expected, source, dest, move):
     """The destination holds exactly the expected items, byte for byte; a move left none."""
     if listing(dest) != sorted(expected):
@@ -663,8 +681,7 @@ def paste_scenario(d, manager, move):
     dest = os.path.join(d.data, "Ziel 100% ä")
     make_tree(source, transfer_tree())
     os.makedirs(dest)
-    items = [os.path.join(source, n) for n in listing(source)]
-    expected = {os.path.basename(p): manifest(p) for p in items}
+    items, expected = items_and_manifests(source)
 
     src_window = d.open_folder(manager, source, 0)
     d.copy_all(src_window, items)
@@ -673,8 +690,7 @@ def paste_scenario(d, manager, move):
     d.screenshot("done")
     check_transfer(expected, source, dest, move)
     if not move:
-        for path in items:
-            compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
+        check_sources_kept(expected, items)
 
 
 def scenario_paste_nautilus(d):
@@ -714,8 +730,7 @@ def entry_key_scenario(d, manager, move):
     dest = os.path.join(d.data, "Ziel 100% ä")
     make_tree(source, transfer_tree())
     os.makedirs(dest)
-    items = [os.path.join(source, n) for n in listing(source)]
-    expected = {os.path.basename(p): manifest(p) for p in items}
+    items, expected = items_and_manifests(source)
 
     src_window = d.open_folder(manager, source, 0)
     d.copy_all(src_window, items)
@@ -736,9 +751,7 @@ def entry_key_scenario(d, manager, move):
         d.wait_log("End copy to", 1, timeout=300)
         d.step("the menu entry pasted")
         check_transfer(expected, source, dest, False)
-        for name in listing(dest):
-            path = os.path.join(dest, name)
-            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+        empty_folder(dest)
     d.click(dest_window.id, width * 3 // 4, height * 9 // 10)  # nothing selected
     time.sleep(0.3)
     paste_and_watch(d, dest_window, "ctrl+alt+m" if move else "ctrl+alt+v",
@@ -796,8 +809,7 @@ def menu_scenario(d, manager):
         AWKWARD["percent"]: 1,
         "plain": 8 << 20,
     })
-    items = [os.path.join(source, n) for n in listing(source)]
-    expected = {os.path.basename(p): manifest(p) for p in items}
+    items, expected = items_and_manifests(source)
     folders = {"dest": os.path.join(d.data, "Ziel 100% ä"),
                "odd": os.path.join(d.data, ODD_NAME)}
     for folder in folders.values():
@@ -813,9 +825,7 @@ def menu_scenario(d, manager):
         dest_window = windows[where]
         _, _, width, height = d.geometry(dest_window.id)
         spot = (int(width * EMPTY_SPOT[0]), int(height * EMPTY_SPOT[1]))
-        for name in listing(dest):
-            path = os.path.join(dest, name)
-            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+        empty_folder(dest)
         d.activate(dest_window.id)
         if how == "menu":
             d.x("xdotool", "mousemove", "--window", str(dest_window.id), str(spot[0]),
@@ -841,9 +851,7 @@ def menu_scenario(d, manager):
         d.step(f"the {how} {command} ended")
         check_transfer(expected, source, dest, command == "move")
         if command == "paste":
-            # A Move picked by mistake would pass the check above.
-            for path in items:
-                compare(expected[os.path.basename(path)], manifest(path), f"the source {path!r}")
+            check_sources_kept(expected, items)
 
 
 def scenario_menu_nemo(d):
@@ -949,8 +957,7 @@ def scenario_copy_beside(d):
     paste comes from the tray menu."""
     folder = os.path.join(d.data, "Ort #3 & ü")
     make_tree(folder, {"report.txt": 5000, "Bilder & Fotos": {"a.png": 100, "b": {}}})
-    items = [os.path.join(folder, n) for n in listing(folder)]
-    expected = {os.path.basename(p): manifest(p) for p in items}
+    items, expected = items_and_manifests(folder)
 
     window = d.open_folder("nautilus", folder, 0)
     d.copy_all(window, items)
