@@ -35,10 +35,19 @@ trap cleanup EXIT
 
 openbox --sm-disable >"$tmp/wm.log" 2>&1 &
 wm_pid=$!
-# The window manager is ready once it has claimed _NET_SUPPORTING_WM_CHECK.
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+# The window manager is ready once it has claimed _NET_SUPPORTING_WM_CHECK. A loaded
+# machine may take a while; a test run without it would wait out every focus change.
+wm_ready=
+for _ in $(seq 600); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+        wm_ready=1
+        break
+    fi
     sleep 0.05
 done
+if [ -z "$wm_ready" ]; then
+    echo "openbox did not start:" >&2; cat "$tmp/wm.log" >&2
+    exit 1
+fi
 
 dbus-run-session -- "$@"
