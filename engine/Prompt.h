@@ -33,7 +33,9 @@ enum class PromptOptions {
 struct Prompt {
     PromptKind kind = PromptKind::Destination;
     PromptImage image = PromptImage::Caution;
-    std::string iconPath;
+    std::string iconPath;  // a conflict prompt's: the item being pasted
+    // A conflict prompt's: the item already at the destination, to show beside iconPath's.
+    std::string existingPath;
     std::string message;
     // The message before filling: its text with "%@" places, and what fills them in order.
     // A host that translates the text fills it anew; empty when the message stands alone.

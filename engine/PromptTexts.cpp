@@ -28,11 +28,12 @@ Prompt cautionPrompt(PromptKind kind, const char* format, std::vector<std::strin
 }
 
 Prompt conflictPrompt(PromptKind kind, const char* format, const std::string& sourcePath,
-                      PromptOptions options) {
+                      const std::string& existingPath, PromptOptions options) {
     Prompt p;
     p.kind = kind;
     p.image = PromptImage::FileIcon;
     p.iconPath = sourcePath;
+    p.existingPath = existingPath;
     p.format = format;
     p.arguments = {PromptTexts::itemName(sourcePath)};
     p.message = PromptTexts::fill(format, p.arguments.front());
@@ -55,18 +56,18 @@ std::string PromptTexts::itemName(const std::string& path) {
     return boost::filesystem::path(path).filename().string();
 }
 
-Prompt PromptTexts::fileConflict(const std::string& sourcePath) {
+Prompt PromptTexts::fileConflict(const std::string& sourcePath, const std::string& existingPath) {
     return conflictPrompt(PromptKind::FileConflict,
                           "An item named “%@” already exists in this location. Do you want to "
                           "replace it with the one you’re moving?",
-                          sourcePath, PromptOptions::Shown);
+                          sourcePath, existingPath, PromptOptions::Shown);
 }
 
-Prompt PromptTexts::folderConflict(const std::string& sourcePath) {
+Prompt PromptTexts::folderConflict(const std::string& sourcePath, const std::string& existingPath) {
     return conflictPrompt(PromptKind::FolderConflict,
                           "A directory named “%@” already exists in this location. Do you want "
                           "to merge it with the one you’re moving?",
-                          sourcePath, PromptOptions::ShownWithMerge);
+                          sourcePath, existingPath, PromptOptions::ShownWithMerge);
 }
 
 Prompt PromptTexts::destination() {

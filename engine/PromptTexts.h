@@ -9,8 +9,10 @@ namespace ferrymark {
 // The engine's prompts, filled with the item's name (the last element of its path).
 class PromptTexts {
   public:
-    static Prompt fileConflict(const std::string& sourcePath);
-    static Prompt folderConflict(const std::string& sourcePath);
+    // existingPath: the item that already holds the name, shown beside the source.
+    static Prompt fileConflict(const std::string& sourcePath, const std::string& existingPath = {});
+    static Prompt folderConflict(const std::string& sourcePath,
+                                 const std::string& existingPath = {});
     static Prompt destination();
     static Prompt diskFull();
     static Prompt readError(const std::string& sourcePath);

@@ -155,8 +155,8 @@ void TransferDriver::resolveConflicts() {
 
         ConflictPolicy answer = policy();
         if (answer == Policy::Ask) {
-            const Prompt prompt = isDirectory ? PromptTexts::folderConflict(source)
-                                              : PromptTexts::fileConflict(source);
+            const Prompt prompt = isDirectory ? PromptTexts::folderConflict(source, destination)
+                                              : PromptTexts::fileConflict(source, destination);
             host.runOnUiThread([&] {
                 const PromptAnswer reply = host.showPrompt(prompt);
                 answer = reply.code;

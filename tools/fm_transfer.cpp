@@ -8,6 +8,7 @@
 #include <boost/filesystem.hpp>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "FerrymarkVersion.h"
+#include "engine/ConflictFacts.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderIdentity.h"
 #include "engine/InFlightRecord.h"
@@ -35,7 +37,13 @@ const char* const kUsage =
     "        replace-file, replace-folder\n"
     "  CODE: 1 keep both (new name), 2 stop, 3 replace, 4 skip, 5 merge; 0 continue\n"
     "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n"
-    "Standard output: each prompt, answer and log line, then the four counters.\n"
+    "Standard output: each prompt, answer and log line, then the four counters. A\n"
+    "conflict prompt is followed by one line for each of its two items:\n"
+    "  existing: FACTS  and  incoming: FACTS, where FACTS is \"absent\", or comma-separated:\n"
+    "  file, folder or other; N bytes (a file); N items, N bytes (a folder: \"more than\n"
+    "  N items, at least N bytes\" when counting stopped after a second, \"at least\" when\n"
+    "  part of it could not be read); modified YYYY-MM-DDTHH:MM:SS+ZZZZ; then newer,\n"
+    "  larger, looks identical where they hold.\n"
     "Standard error: \"stopped\" when the transfer was stopped, and each item not\n"
     "transferred, one a line: PATH: REASON[: DETAIL] (control characters and backslashes\n"
     "in PATH written as \\xHH), then \"and N more\" when the list was cut short.\n"
@@ -131,6 +139,61 @@ void printReport(const TransferReport& report, bool stopped) {
     }
 }
 
+std::string localTime(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    char text[64] = "";
+    if (::localtime_r(&time, &parts) != nullptr) {
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &parts);
+    }
+    return text;
+}
+
+// The facts a conflict prompt shows of one of its items, for scripts.
+std::string factsLine(const ItemFacts& item, ItemComparison::Side side,
+                      const ItemComparison& comparison) {
+    using Kind = ItemFacts::Kind;
+    using Count = ItemFacts::Count;
+    if (item.kind == Kind::Absent) {
+        return "absent";
+    }
+    std::string line;
+    auto counted = [](std::int64_t n, const char* one, const char* many) {
+        return std::to_string(n) + (n == 1 ? one : many);
+    };
+    if (item.kind == Kind::File) {
+        line = "file, " + counted(item.size, " byte", " bytes");
+    } else if (item.kind == Kind::Folder) {
+        const std::string items = counted(item.items, " item, ", " items, ");
+        const std::string bytes = counted(item.size, " byte", " bytes");
+        switch (item.count) {
+            case Count::CutShort:
+                line = "folder, more than " + items + "at least " + bytes;
+                break;
+            case Count::Partial:
+            case Count::Counting:
+                line = "folder, at least " + items + "at least " + bytes;
+                break;
+            case Count::Exact:
+                line = "folder, " + items + bytes;
+                break;
+        }
+    } else {
+        line = "other";
+    }
+    line += ", modified " + localTime(item.modified);
+    if (comparison.newer == side) {
+        line += ", newer";
+    }
+    if (comparison.larger == side) {
+        line += ", larger";
+    }
+    if (comparison.identical) {
+        line += ", looks identical";
+    }
+    return line;
+}
+
 int fail(const std::string& message) {
     std::cerr << "fm-transfer: " << message << "\n";
     return kExitUsage;
@@ -208,6 +271,14 @@ int main(int argc, char** argv) {
     host.setLogObserver([&](const std::string& line) { print("log: " + line); });
     host.setPromptObserver([&](const Prompt& prompt, const PromptAnswer& answer) {
         print(std::string("prompt: ") + promptKindName(prompt.kind) + ": " + prompt.message);
+        if (!prompt.existingPath.empty()) {
+            ConflictFacts facts(prompt.existingPath, prompt.iconPath);
+            facts.waitForCounts();
+            const ItemComparison comparison = facts.comparison();
+            using Side = ItemComparison::Side;
+            print("existing: " + factsLine(facts.existing(), Side::Existing, comparison));
+            print("incoming: " + factsLine(facts.incoming(), Side::Incoming, comparison));
+        }
         print("answer: " + std::to_string(answer.code) + (answer.dontAsk ? ",dontask" : ""));
     });
 

@@ -32,6 +32,7 @@ constexpr OptionEntry kOptions[] = {
 AlertWindowController::AlertWindowController(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::AlertWindow>()) {
     ui_->setupUi(this);
+    ui_->comparisonArea->hide();
     // A title and nothing else: the question ends through its two buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
@@ -74,6 +75,17 @@ QPushButton* AlertWindowController::btnStop() const {
 }
 QPushButton* AlertWindowController::btnContinue() const {
     return ui_->btnContinue;
+}
+
+void AlertWindowController::setComparison(QWidget* comparison) {
+    delete comparison_;
+    comparison_ = comparison;
+    ui_->comparisonArea->layout()->addWidget(comparison);
+    ui_->comparisonArea->show();
+}
+
+QWidget* AlertWindowController::comparison() const {
+    return comparison_;
 }
 
 std::int32_t AlertWindowController::selectedTag() const {

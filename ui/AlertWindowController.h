@@ -34,6 +34,9 @@ class AlertWindowController : public QDialog {
     QCheckBox* cbDontAsk() const;
     QPushButton* btnStop() const;
     QPushButton* btnContinue() const;
+    // A view placed below the message and shown; the dialog owns it. Null until one is set.
+    void setComparison(QWidget* comparison);
+    QWidget* comparison() const;
 
     // The tag of the selected option, 0 when none is selected.
     std::int32_t selectedTag() const;
@@ -52,6 +55,7 @@ class AlertWindowController : public QDialog {
     void chooseBackground();
 
     std::unique_ptr<Ui::AlertWindow> ui_;
+    QWidget* comparison_ = nullptr;
 };
 
 }  // namespace ferrymark

@@ -14,6 +14,7 @@
 
 #include "engine/ConflictPolicy.h"
 #include "ui/AlertWindowController.h"
+#include "ui/ConflictComparison.h"
 
 namespace ferrymark {
 namespace {
@@ -111,6 +112,9 @@ std::unique_ptr<AlertWindowController> PromptPresenter::makeDialog(const Prompt&
     auto dialog = std::make_unique<AlertWindowController>(parent);
     dialog->alertImage()->setPixmap(iconFor(prompt, *dialog->style()).pixmap(kIconSize, kIconSize));
     dialog->alertMessage()->setText(message(prompt));
+    if (!prompt.existingPath.empty()) {
+        dialog->setComparison(new ConflictComparison(prompt.existingPath, prompt.iconPath));
+    }
 
     switch (prompt.options) {
         case PromptOptions::Hidden:

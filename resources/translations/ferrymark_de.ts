@@ -480,6 +480,69 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     </message>
 </context>
 <context>
+    <name>ferrymark::ConflictComparison</name>
+    <message>
+        <source>No longer there</source>
+        <translation>Nicht mehr vorhanden</translation>
+    </message>
+    <message>
+        <source>Not a file or folder</source>
+        <translation>Weder Datei noch Ordner</translation>
+    </message>
+    <message>
+        <source>%1 (1 byte)</source>
+        <translation>%1 (1 Byte)</translation>
+    </message>
+    <message>
+        <source>%1 (%2 bytes)</source>
+        <translation>%1 (%2 Bytes)</translation>
+    </message>
+    <message>
+        <source>Counting…</source>
+        <translation>Wird gezählt …</translation>
+    </message>
+    <message>
+        <source>More than %1 items, at least %2</source>
+        <translation>Mehr als %1 Objekte, mindestens %2</translation>
+    </message>
+    <message>
+        <source>At least %1 items, %2</source>
+        <translation>Mindestens %1 Objekte, %2</translation>
+    </message>
+    <message>
+        <source>1 item, %1</source>
+        <translation>1 Objekt, %1</translation>
+    </message>
+    <message>
+        <source>%1 items, %2</source>
+        <translation>%1 Objekte, %2</translation>
+    </message>
+    <message>
+        <source>Modified %1</source>
+        <translation>Geändert: %1</translation>
+    </message>
+    <message>
+        <source>Existing item</source>
+        <translation>Vorhandenes Objekt</translation>
+    </message>
+    <message>
+        <source>Item being pasted</source>
+        <translation>Einzufügendes Objekt</translation>
+    </message>
+    <message>
+        <source>Same size and modification time: the two look identical.</source>
+        <translation>Gleiche Größe und Änderungszeit: Die beiden scheinen gleich zu sein.</translation>
+    </message>
+    <message>
+        <source>Larger</source>
+        <translation>Größer</translation>
+    </message>
+    <message>
+        <source>Newer</source>
+        <translation>Neuer</translation>
+    </message>
+</context>
+<context>
     <name>ferrymark::PreferencesWindow</name>
     <message>
         <source>Ferrymark Preferences</source>

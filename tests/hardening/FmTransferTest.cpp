@@ -187,6 +187,51 @@ TEST(FmTransferTest, ExitStatusAndErrorStreamTellWhatWasLeftOut) {
     }
 }
 
+void setModified(const std::string& path, time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Each conflict prompt is followed by the facts of its two items, one line a side.
+TEST(FmTransferTest, ConflictPromptsPrintBothItems) {
+    Scratch s;
+    s.write("src/a", "0123456789");
+    s.write("dst/a", "old");
+    s.write("src/same", "same");
+    s.write("dst/same", "same");
+    s.write("src/dir/x", "12345");
+    s.write("dst/dir/y", "1");
+    s.write("dst/dir/z", "1");
+    setModified(s.path("dst/a"), 1714644000);  // newer than the one pasted
+    setModified(s.path("src/a"), 1714557600);
+    setModified(s.path("src/same"), 1714557600);
+    setModified(s.path("dst/same"), 1714557600);
+    setModified(s.path("src/dir"), 1714557600);
+    setModified(s.path("dst/dir"), 1714557600);
+    setenv("TZ", "UTC", 1);
+    const ToolRun run =
+        ToolRun::run(kTool, {"--answer", "file-conflict=4", "--answer", "file-conflict=4",
+                             "--answer", "folder-conflict=4", s.path("src/a"), s.path("src/same"),
+                             s.path("src/dir"), s.path("dst")});
+    unsetenv("TZ");
+    EXPECT_EQ(run.exitCode, 3) << run.summary();
+    const std::string a =
+        "prompt: file-conflict: An item named “a” already exists in this location. Do you "
+        "want to replace it with the one you’re moving?\n"
+        "existing: file, 3 bytes, modified 2024-05-02T10:00:00+0000, newer\n"
+        "incoming: file, 10 bytes, modified 2024-05-01T10:00:00+0000, larger\n"
+        "answer: 4\n";
+    EXPECT_NE(run.out.find(a), std::string::npos) << run.summary();
+    const std::string same =
+        "existing: file, 4 bytes, modified 2024-05-01T10:00:00+0000, looks identical\n"
+        "incoming: file, 4 bytes, modified 2024-05-01T10:00:00+0000, looks identical\n";
+    EXPECT_NE(run.out.find(same), std::string::npos) << run.summary();
+    const std::string dir =
+        "existing: folder, 2 items, 2 bytes, modified 2024-05-01T10:00:00+0000\n"
+        "incoming: folder, 1 item, 5 bytes, modified 2024-05-01T10:00:00+0000, larger\n";
+    EXPECT_NE(run.out.find(dir), std::string::npos) << run.summary();
+}
+
 TEST(FmTransferTest, HelpAndVersionAnswerAsUsersExpect) {
     const ToolRun version = ToolRun::run(kTool, {"--version"});
     EXPECT_EQ(version.exitCode, 0);

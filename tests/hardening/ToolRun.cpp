@@ -78,8 +78,8 @@ std::vector<std::string> ToolRun::logLines() const {
     // A name may hold a newline: a log line runs on until the next line that starts like
     // one of the program's own lines.
     static const char* const kOwn[] = {
-        "log: ",       "prompt: ",         "answer: ",       "totalItems: ",
-        "totalData: ", "remainingItems: ", "dataProcessed: "};
+        "log: ",        "prompt: ",    "answer: ",         "existing: ",     "incoming: ",
+        "totalItems: ", "totalData: ", "remainingItems: ", "dataProcessed: "};
     std::vector<std::string> lines;
     bool inLog = false;
     for (std::size_t start = 0; start < out.size();) {

@@ -1,0 +1,68 @@
+#include "ui/ThumbnailLookup.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QUrl>
+
+namespace ferrymark {
+
+struct ThumbnailLookup::State {
+    mutable QMutex lock;
+    bool finished = false;
+    QImage image;
+};
+
+ThumbnailLookup::ThumbnailLookup(const QString& path, qint64 modified)
+    : state_(std::make_shared<State>()) {
+    QThreadPool::globalInstance()->start([state = state_, path, modified] {
+        const QImage image = find(path, modified);
+        const QMutexLocker guard(&state->lock);
+        state->image = image;
+        state->finished = true;
+    });
+}
+
+ThumbnailLookup::~ThumbnailLookup() = default;
+
+bool ThumbnailLookup::finished() const {
+    const QMutexLocker guard(&state_->lock);
+    return state_->finished;
+}
+
+QImage ThumbnailLookup::image() const {
+    const QMutexLocker guard(&state_->lock);
+    return state_->image;
+}
+
+QImage ThumbnailLookup::find(const QString& path, qint64 modified) {
+    const QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
+    const QString name =
+        QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
+        QStringLiteral(".png");
+    const QDir cache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                     QStringLiteral("/thumbnails"));
+    // The largest first: it is scaled down to the prompt's size.
+    for (const char* size : {"xx-large", "x-large", "large", "normal"}) {
+        QImageReader reader(cache.filePath(QLatin1String(size) + QLatin1Char('/') + name), "png");
+        if (!reader.canRead()) {
+            continue;
+        }
+        const QString stamp = reader.text(QStringLiteral("Thumb::MTime"));
+        if (stamp.isEmpty() || stamp.toLongLong() != modified) {
+            continue;
+        }
+        QImage image = reader.read();
+        if (!image.isNull()) {
+            return image;
+        }
+    }
+    return {};
+}
+
+}  // namespace ferrymark
