@@ -1,23 +1,32 @@
 // fm-screenshots OUTDIR [light|dark]: pictures of the progress window, the prompts, the
 // tray menu and the preferences window, for a look at the layouts on a real X display, in
 // the colour scheme given and the language of the locale. The progress stages come from a
-// job whose counters are set by hand; the conflict prompts from a real transfer through
-// the Qt host.
+// job whose counters are set by hand; the conflict prompts, with the two items compared,
+// from a real transfer through the Qt host.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QLinearGradient>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QWidget>
 #include <atomic>
 #include <cstdio>
@@ -74,8 +83,8 @@ void shoot(QWidget* window, const QString& name) {
     std::printf("%s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
 }
 
-// Shoots the next prompt that comes up, answers it with answer (a tag, or 2 for Stop) and
-// then runs next.
+// Shoots the next prompt that comes up as name, answers it with answer (a tag, or 2 for
+// Stop) and then runs next.
 void shootNextPrompt(const QString& name, int answer, std::function<void()> next = {}) {
     QTimer::singleShot(50, qApp, [name, answer, next] {
         auto* dialog = qobject_cast<AlertWindowController*>(QApplication::activeModalWidget());
@@ -83,13 +92,7 @@ void shootNextPrompt(const QString& name, int answer, std::function<void()> next
             shootNextPrompt(name, answer, next);
             return;
         }
-        // A folder prompt is the one that offers Merge.
-        QString shotName = name;
-        if (shotName.isEmpty()) {
-            shotName = dialog->popupOptions()->findData(5) >= 0 ? QStringLiteral("folder-conflict")
-                                                                : QStringLiteral("file-conflict");
-        }
-        shoot(dialog, shotName);
+        shoot(dialog, name);
         if (answer == 2) {
             dialog->doStop();
         } else {
@@ -100,6 +103,15 @@ void shootNextPrompt(const QString& name, int answer, std::function<void()> next
             next();
         }
     });
+}
+
+// Shoots the prompts that come up next as names, in order, answering each with answer.
+void shootPrompts(QStringList names, int answer) {
+    if (names.isEmpty()) {
+        return;
+    }
+    const QString name = names.takeFirst();
+    shootNextPrompt(name, answer, [names, answer] { shootPrompts(names, answer); });
 }
 
 void progressStages(QtJobHost& host) {
@@ -139,29 +151,82 @@ void progressStages(QtJobHost& host) {
     view->window()->hide();
 }
 
-void write(const QString& path, const QByteArray& bytes) {
+void write(const QString& path, const QByteArray& bytes, qint64 modified) {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(bytes);
+        file.flush();  // or the write at closing sets the time anew
+        file.setFileTime(QDateTime::fromSecsSinceEpoch(modified),
+                         QFileDevice::FileModificationTime);
     }
 }
 
-// A copy into a folder that already holds both items: the job asks about each.
+// A beach at sunset, as a file manager would have left it in the thumbnail cache: the
+// prompt only looks thumbnails up.
+void cacheThumbnail(const QString& cache, const QString& path, qint64 modified, QColor sky) {
+    QImage picture(256, 192, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    QLinearGradient gradient(0, 0, 0, 120);
+    gradient.setColorAt(0, sky.darker(160));
+    gradient.setColorAt(1, sky);
+    painter.fillRect(0, 0, 256, 120, gradient);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 236, 160));
+    painter.drawEllipse(QPoint(170, 112), 30, 30);
+    painter.fillRect(0, 120, 256, 40, QColor(40, 90, 140));
+    painter.fillRect(0, 160, 256, 32, QColor(226, 200, 150));
+    painter.end();
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    picture.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
+    picture.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
+    const QString folder = cache + QStringLiteral("/thumbnails/large");
+    QDir().mkpath(folder);
+    picture.save(
+        folder + QLatin1Char('/') +
+        QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
+        QStringLiteral(".png"));
+}
+
+// A copy into a folder that already holds all three items: an edited photo that is older
+// and larger than the one pasted, a folder, and a file that looks the same on both sides.
 void conflictPrompts(QtJobHost& host) {
     QTemporaryDir source;
     QTemporaryDir target;
+    QTemporaryDir cache;
+    const QByteArray ownCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    // Fixed times: the pictures do not change from one run to the next.
+    const qint64 edited = QDateTime(QDate(2024, 7, 14), QTime(18, 42)).toSecsSinceEpoch();
+    const qint64 taken = QDateTime(QDate(2024, 7, 12), QTime(20, 5)).toSecsSinceEpoch();
+    write(target.filePath(QStringLiteral("beach.jpg")), QByteArray(2'483'712, 'j'), taken);
+    write(source.filePath(QStringLiteral("beach.jpg")), QByteArray(1'843'200, 'j'), edited);
+    cacheThumbnail(cache.path(), target.filePath(QStringLiteral("beach.jpg")), taken,
+                   QColor(250, 140, 70));
+    cacheThumbnail(cache.path(), source.filePath(QStringLiteral("beach.jpg")), edited,
+                   QColor(235, 110, 120));
+    const QString album = QStringLiteral("Vacation Pictures");
     for (const QTemporaryDir* dir : {&source, &target}) {
-        QDir(dir->path()).mkdir(QStringLiteral("Vacation Pictures"));
-        write(dir->filePath(QStringLiteral("Vacation Pictures/beach.jpg")), "jpeg");
-        write(dir->filePath(QStringLiteral("Quarterly Report.pdf")), "%PDF");
+        QDir(dir->path()).mkdir(album);
+        const int photos = dir == &source ? 14 : 5;
+        for (int i = 0; i < photos; ++i) {
+            write(dir->filePath(album + QStringLiteral("/IMG_%1.jpg").arg(4100 + i)),
+                  QByteArray(350'000 + 1000 * i, 'j'), taken);
+        }
+        write(dir->filePath(QStringLiteral("Notes.txt")), QByteArray(1'234, 'n'), taken);
+        const qint64 albumTime = dir == &source ? edited : taken;
+        const timespec times[2] = {{albumTime, 0}, {albumTime, 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(dir->filePath(album)).constData(), times, 0);
     }
-    auto job = CopyHandler::initWithFiles(
-        {source.filePath(QStringLiteral("Quarterly Report.pdf")).toStdString(),
-         source.filePath(QStringLiteral("Vacation Pictures")).toStdString()},
-        host);
+    auto job =
+        CopyHandler::initWithFiles({source.filePath(QStringLiteral("beach.jpg")).toStdString(),
+                                    source.filePath(album).toStdString(),
+                                    source.filePath(QStringLiteral("Notes.txt")).toStdString()},
+                                   host);
 
     std::atomic<bool> done{false};
-    shootNextPrompt({}, 4, [] { shootNextPrompt({}, 4); });
+    shootPrompts({QStringLiteral("file-conflict"), QStringLiteral("folder-conflict"),
+                  QStringLiteral("file-conflict-identical")},
+                 4);
     std::thread worker([&] {
         job->copyFilesTo(target.path().toStdString());
         job.reset();
@@ -171,6 +236,11 @@ void conflictPrompts(QtJobHost& host) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     worker.join();
+    if (ownCache.isNull()) {
+        qunsetenv("XDG_CACHE_HOME");
+    } else {
+        qputenv("XDG_CACHE_HOME", ownCache);
+    }
 }
 
 // The tray menu as it drops down, and the preferences window built from its entries.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: tools/screenshots.sh OUTDIR
 # Writes PNGs of the progress window (counting, copying with its details, paused), the
-# prompts (file and folder conflict, disk full, quit), the tray menu and the preferences
+# prompts (file and folder conflict with both items compared, identical files, disk full,
+# quit), the tray menu and the preferences
 # window, taken in a private X session: OUTDIR/<language>-<scheme>/, for English and
 # German, light and dark.
 set -euo pipefail

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -14,6 +13,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "ui/FCUtility.h"
 #include "ui/ThumbnailLookup.h"
@@ -130,8 +130,10 @@ ConflictComparison::ConflictComparison(const std::string& existingPath,
     build(*incoming_, tr("Item being pasted"));
     existing_->frame->setObjectName(QStringLiteral("existingColumn"));
     incoming_->frame->setObjectName(QStringLiteral("incomingColumn"));
-    columns->addWidget(existing_->frame, 1);
-    columns->addWidget(incoming_->frame, 1);
+    // Each as wide as its facts: a stretched column could cut a longer one short.
+    columns->addWidget(existing_->frame);
+    columns->addWidget(incoming_->frame);
+    columns->addStretch(1);
 
     identical_ = new QLabel(tr("Same size and modification time: the two look identical."));
     identical_->setObjectName(QStringLiteral("identicalNote"));
@@ -154,33 +156,37 @@ void ConflictComparison::build(Column& column, const QString& heading) {
     column.frame = new QFrame(this);
     column.frame->setAccessibleName(heading);
     column.frame->setMinimumWidth(180);
-    auto* grid = new QGridLayout(column.frame);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(2);
+    auto* row = new QHBoxLayout(column.frame);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
     column.picture = new QLabel;
+    column.picture->setObjectName(QStringLiteral("picture"));
     column.picture->setFixedSize(kPictureSize, kPictureSize);
     column.picture->setAlignment(Qt::AlignCenter);
+    row->addWidget(column.picture, 0, Qt::AlignTop);
+    auto* lines = new QVBoxLayout;
+    lines->setSpacing(2);
+    row->addLayout(lines, 1);
     column.heading = new QLabel(heading);
+    column.heading->setTextFormat(Qt::PlainText);
     setBold(column.heading);
-    column.size = new QLabel;
-    column.time = new QLabel;
-    column.sizeMark = new QLabel;
-    column.timeMark = new QLabel;
-    for (QLabel* mark : {column.sizeMark, column.timeMark}) {
-        setBold(mark);
+    lines->addWidget(column.heading);
+    // Each mark right after the fact it is about.
+    for (auto [fact, mark] :
+         {std::pair{&column.size, &column.sizeMark}, std::pair{&column.time, &column.timeMark}}) {
+        *fact = new QLabel;
+        (*fact)->setTextFormat(Qt::PlainText);
+        *mark = new QLabel;
+        (*mark)->setTextFormat(Qt::PlainText);
+        setBold(*mark);
+        auto* line = new QHBoxLayout;
+        line->setSpacing(6);
+        line->addWidget(*fact);
+        line->addWidget(*mark);
+        line->addStretch(1);
+        lines->addLayout(line);
     }
-    for (QLabel* label : {column.heading, column.size, column.time}) {
-        label->setTextFormat(Qt::PlainText);
-    }
-    grid->addWidget(column.picture, 0, 0, 3, 1, Qt::AlignTop);
-    grid->addWidget(column.heading, 0, 1, 1, 2);
-    grid->addWidget(column.size, 1, 1);
-    grid->addWidget(column.sizeMark, 1, 2);
-    grid->addWidget(column.time, 2, 1);
-    grid->addWidget(column.timeMark, 2, 2);
-    grid->setColumnStretch(2, 1);
-    grid->setRowStretch(3, 1);
+    lines->addStretch(1);
 }
 
 void ConflictComparison::showFacts() {

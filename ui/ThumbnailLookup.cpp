@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -47,18 +46,12 @@ QImage ThumbnailLookup::find(const QString& path, qint64 modified) {
         QStringLiteral(".png");
     const QDir cache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                      QStringLiteral("/thumbnails"));
-    // The largest first: it is scaled down to the prompt's size.
-    for (const char* size : {"xx-large", "x-large", "large", "normal"}) {
-        QImageReader reader(cache.filePath(QLatin1String(size) + QLatin1Char('/') + name), "png");
-        if (!reader.canRead()) {
-            continue;
-        }
-        const QString stamp = reader.text(QStringLiteral("Thumb::MTime"));
-        if (stamp.isEmpty() || stamp.toLongLong() != modified) {
-            continue;
-        }
-        QImage image = reader.read();
-        if (!image.isNull()) {
+    // The smallest first: even that is larger than the prompt's picture.
+    for (const char* size : {"normal", "large", "x-large", "xx-large"}) {
+        // The stamp is read from the image: the reader's own text keys end at the first ':'.
+        QImage image(cache.filePath(QLatin1String(size) + QLatin1Char('/') + name), "png");
+        if (!image.isNull() &&
+            image.text(QStringLiteral("Thumb::MTime")) == QString::number(modified)) {
             return image;
         }
     }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,8 +14,10 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <functional>
 #include <ostream>
+#include <utility>
 
 #include "ModalScript.h"
 #include "UiWait.h"
@@ -177,6 +180,41 @@ TEST(ConflictPrompt, ShowsAnItemThatVanishesWhileOpenAsGone) {
     EXPECT_EQ(before, (QStringList{"Existing item", "0.0 KB (3 bytes)", modified(kMay2), "Newer"}));
     // Gone: neither newer nor larger than anything any more.
     EXPECT_EQ(after, (QStringList{"Existing item", "No longer there"}));
+}
+
+// A thumbnail a file manager left in the cache is the picture; one made for an older state
+// of the file is not.
+TEST(ConflictPrompt, ShowsACurrentThumbnailFromTheCache) {
+    Scratch scratch;
+    scratch.file(QStringLiteral("existing.jpg"), 3, kMay2);
+    scratch.file(QStringLiteral("incoming.jpg"), 3, kMay1);
+    QTemporaryDir cache;
+    const QByteArray ownCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    QDir().mkpath(cache.filePath(QStringLiteral("thumbnails/normal")));
+    for (const auto& [name, stamp] : {std::pair{"existing.jpg", kMay2}, {"incoming.jpg", kMay2}}) {
+        QImage red(128, 64, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        red.setText(QStringLiteral("Thumb::MTime"), QString::number(stamp));
+        const QByteArray uri =
+            QUrl::fromLocalFile(scratch.path(QString::fromLatin1(name))).toEncoded();
+        ASSERT_TRUE(red.save(cache.filePath(
+            QStringLiteral("thumbnails/normal/") +
+            QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
+            QStringLiteral(".png"))));
+    }
+    ConflictComparison view(scratch.str(QStringLiteral("existing.jpg")),
+                            scratch.str(QStringLiteral("incoming.jpg")));
+    ASSERT_TRUE(UiWait::until([&] { return view.settled(); }));
+    qputenv("XDG_CACHE_HOME", ownCache);
+    auto centre = [&](Side side) {
+        const QImage shown =
+            view.column(side)->findChild<QLabel*>(QStringLiteral("picture"))->pixmap().toImage();
+        return shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    };
+    EXPECT_EQ(centre(Side::Existing), QColor(Qt::red));
+    // Its stamp is not the file's time: the file changed since.
+    EXPECT_NE(centre(Side::Incoming), QColor(Qt::red));
 }
 
 TEST(ConflictPrompt, OtherPromptsHaveNoComparison) {
