@@ -42,16 +42,16 @@ void count(const std::string& root, FolderCount::Limits limits, FolderCount::Tal
             }
             std::int64_t bytes = 0;
             const std::string path = folder + "/" + entry.name;
-            bool isFolder = entry.kind == FolderListing::Kind::Folder;
-            if (entry.kind == FolderListing::Kind::Unknown) {
-                struct stat st {};
-                isFolder = ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            }
-            if (isFolder) {
+            struct stat st {};
+            using Kind = FolderListing::Kind;
+            if (entry.kind == Kind::Folder ||
+                (entry.kind == Kind::Unknown && ::lstat(path.c_str(), &st) == 0 &&
+                 S_ISDIR(st.st_mode))) {
                 pending.push_back(path);
-            } else if (entry.kind != FolderListing::Kind::Other) {
-                std::error_code error;
-                bytes = std::max(0LL, listing.regularFileSize(entry.name, error));
+            } else if (entry.kind != Kind::Other && ::stat(path.c_str(), &st) == 0 &&
+                       S_ISREG(st.st_mode)) {
+                // A link to a file counts the file, as a copy would.
+                bytes = st.st_size;
             }
             std::lock_guard guard(lock);
             ++tally.items;
