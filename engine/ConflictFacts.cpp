@@ -19,10 +19,11 @@ void ConflictFacts::refresh() {
 
 void ConflictFacts::look(Side& side) {
     const ItemFacts now = ItemFacts::of(side.path);
-    const bool sameFolder =
-        side.count && now.kind == ItemFacts::Kind::Folder && side.facts.modified == now.modified;
+    // A folder keeps its count: one written into while the prompt is open would otherwise
+    // be counted from the start again and again.
+    const bool stillFolder = side.count && now.kind == ItemFacts::Kind::Folder;
     side.facts = now;
-    if (sameFolder) {
+    if (stillFolder) {
         return;
     }
     side.count.reset();

@@ -20,7 +20,7 @@ class ConflictFacts {
     ConflictFacts& operator=(const ConflictFacts&) = delete;
 
     // Looks at both items again, for a prompt that stays open: an item that went is told as
-    // absent, a folder that took another's place is counted afresh.
+    // absent, a folder that took its place is counted.
     void refresh();
     // Waits until both folder counts have ended (at most about the time limit).
     void waitForCounts();
@@ -29,9 +29,6 @@ class ConflictFacts {
     ItemFacts existing() const;
     ItemFacts incoming() const;
     ItemComparison comparison() const;
-
-    const std::string& existingPath() const { return existing_.path; }
-    const std::string& incomingPath() const { return incoming_.path; }
 
   private:
     struct Side {

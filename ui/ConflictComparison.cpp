@@ -1,8 +1,6 @@
 #include "ui/ConflictComparison.h"
 
 #include <QDateTime>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
