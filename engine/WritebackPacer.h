@@ -16,7 +16,7 @@ namespace ferrymark {
 // disk flushes rarely. Worker thread only.
 class WritebackPacer {
   public:
-    static constexpr std::int64_t kWindow = std::int64_t{4} << 20;
+    static constexpr std::int64_t kWindow = std::int64_t{2} << 20;
     static constexpr std::int64_t kLargestBatch = std::int64_t{256} << 20;
 
     explicit WritebackPacer(std::int64_t window = kWindow);
