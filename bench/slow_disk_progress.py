@@ -8,6 +8,7 @@ over nbdfuse and nbdkit's rate filter), against the bytes the device has receive
   - the largest error of the time left (elapsed * (total - done) / done), from 10% on;
 and, in a second run stopped at half way, the time from SIGTERM to the end of the program.
 Usage: bench/slow_disk_progress.py [--rate 80M] [--mib 160] [--tool build/tools/fm-transfer]
+                                  [--base OTHER-FM-TRANSFER] [--rounds N] [--drain] [--verbose]
 Needs root, loop devices and FUSE. Not run by CI."""
 verbose = False
 
@@ -58,6 +59,9 @@ def main():
     parser.add_argument("--base", help="a second fm-transfer to compare (one with --progress)")
     parser.add_argument("--rounds", type=int, default=1)
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--drain", action="store_true",
+                        help="empty the rate filter's burst bucket (2 s) before each run, so"
+                        " that the disk runs at its steady speed from the start")
     args = parser.parse_args()
     global verbose
     verbose = args.verbose
@@ -86,6 +90,11 @@ def main():
             # Each run starts on a disk that has taken everything before it.
             os.sync()
             time.sleep(2.5)
+            if args.drain:
+                drain = os.path.join(mnt, "drain")
+                subprocess.run(["dd", "if=/dev/zero", "of=" + drain, "bs=1M", "count=24",
+                                "oflag=direct", "status=none"], check=True)
+                os.unlink(drain)
             start, end, lines, stop_latency = run(tool, source, target, stat_path, stop_at)
             elapsed = end - start
             print("%s, %s: %d progress lines, %.2f s" % (name, label, len(lines), elapsed))

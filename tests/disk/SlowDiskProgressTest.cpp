@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -264,10 +265,12 @@ TEST_F(SlowDiskProgressTest, StopDoesNotWaitForTheCache) {
               << (device.sinceStart() - atStop) / double(kMiB) << " MiB after the stop\n";
 }
 
-// A pause is not held up by the wait for the disk: on a disk of 1 MB/s, waiting for one
-// window of writeback takes seconds, and the worker spends most of its time there.
+// A pause is not held up by the wait for the disk: on a disk of 0.5 MB/s, waiting for one
+// window of writeback takes seconds, and the worker spends nearly all its time there. The
+// median of five pauses is checked: a single one may meet a journal commit (a sync of
+// another program) that holds up the write of a chunk itself.
 TEST_F(SlowDiskProgressTest, PauseIsNotHeldUpByTheDisk) {
-    START_DISK("8M", 24 * kMiB)
+    START_DISK("4M", 12 * kMiB)
     HeadlessHost host;
     auto job = CopyHandler::initWithFiles({source_}, host);
     ASSERT_TRUE(job);
@@ -276,16 +279,16 @@ TEST_F(SlowDiskProgressTest, PauseIsNotHeldUpByTheDisk) {
         job->copyFilesTo(target_);
         ended = true;
     });
-    double longest = 0;
-    for (int round = 1; round <= 3 && !ended; ++round) {
-        while (job->dataProcessed() < 4 * kMiB * round && !ended) {
+    std::vector<double> pauses;
+    for (int round = 1; round <= 5 && !ended; ++round) {
+        while (job->dataProcessed() < 3 * kMiB * round / 2 && !ended) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         const auto asked = Clock::now();
         host.runOnUiThread([&] { job->togglePause(); });
-        longest = std::max(longest, seconds(Clock::now() - asked));
+        pauses.push_back(seconds(Clock::now() - asked));
         const std::int64_t shown = job->dataProcessed();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_EQ(job->dataProcessed(), shown) << "data was copied during a pause";
         host.runOnUiThread([&] { job->togglePause(); });
     }
@@ -293,11 +296,17 @@ TEST_F(SlowDiskProgressTest, PauseIsNotHeldUpByTheDisk) {
     host.runOnUiThread([&] { job->cancelTask(); });
     const double stopRequest = seconds(Clock::now() - asked);
     worker.join();
-    std::cout << "longest pause request " << longest << " s; stop request " << stopRequest
-              << " s, to the job's end " << seconds(Clock::now() - asked) << " s\n";
-    ASSERT_FALSE(ended && !job->cancelled()) << "the copy ended before the pauses";
-    // A request waits for one 4 KiB chunk at most; a wait for the disk would take seconds.
-    EXPECT_LE(longest, 2.0);
+    std::cout << "pause requests took";
+    for (const double pause : pauses) {
+        std::cout << " " << pause;
+    }
+    std::cout << " s; stop request " << stopRequest << " s, to the job's end "
+              << seconds(Clock::now() - asked) << " s\n";
+    ASSERT_EQ(pauses.size(), 5u) << "the copy ended before the pauses";
+    ASSERT_TRUE(job->cancelled());
+    std::sort(pauses.begin(), pauses.end());
+    // A request waits for one 4 KiB chunk; a wait for the disk would take seconds.
+    EXPECT_LE(pauses[2], 1.0);
     EXPECT_LE(stopRequest, 2.0);
 }
 
