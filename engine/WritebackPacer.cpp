@@ -106,7 +106,10 @@ void WritebackPacer::flushBatch(int fd) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double perSecond = static_cast<double>(batchBytes_) / std::max(seconds, 1e-3);
-    batchSize_ = std::clamp(static_cast<std::int64_t>(perSecond / 4), window_, kLargestBatch);
+    // Grows by doubling at most: a disk's first seconds, taken by its own cache, overstate
+    // its speed.
+    batchSize_ = std::clamp(std::min(static_cast<std::int64_t>(perSecond / 4), 2 * batchSize_),
+                            window_, kLargestBatch);
     batchBytes_ = 0;
     inFlight_.clear();
     inFlightBytes_ = 0;
