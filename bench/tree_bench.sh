@@ -5,7 +5,8 @@
 # the same conditions (creating many files right after deleting many is much slower here).
 # Usage: bench/tree_bench.sh [WORKDIR] [ROUNDS]   (fm-transfer from build/tools)
 # FM_BASE=/path/to/another/fm-transfer adds that build to the rotation (fm-base) and prints
-# fm-transfer/fm-base; TREES="small" runs one tree only.
+# fm-transfer/fm-base; TREES="small" runs one tree only ("big" is one file of 1 GiB);
+# TOOLS="fm-transfer fm-base" leaves cp and rsync out.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/fm-tree-bench}
@@ -13,7 +14,7 @@ rounds=${2:-3}
 fm=${FM_TRANSFER:-$here/build/tools/fm-transfer}
 base=${FM_BASE:-}
 trees=${TREES:-small mixed}
-tools="fm-transfer cp rsync${base:+ fm-base}"
+tools=${TOOLS:-fm-transfer cp rsync${base:+ fm-base}}
 mkdir -p "$work"
 
 make_small() {
@@ -63,7 +64,15 @@ run_tool() {  # tool tree dest
     esac
 }
 
+make_big() {
+    [ -d "$work/big" ] && return
+    echo "making one file of 1 GiB"
+    mkdir -p "$work/big"
+    head -c 1G /dev/urandom >"$work/big/one.bin"
+}
+
 case " $trees " in *" small "*) make_small ;; esac
+case " $trees " in *" big "*) make_big ;; esac
 case " $trees " in *" mixed "*) make_mixed ;; esac
 sync
 aside="$work/aside"
@@ -88,9 +97,11 @@ for tree in $trees; do
         done
     done
     diff -rq "$work/$tree" "$work/dest-fm-transfer/$tree" >/dev/null && echo "$tree: fm-transfer copy identical"
-    printf '%s best: fm-transfer %.3f s, cp -r %.3f s, rsync -a %.3f s; fm-transfer/cp %.3f, fm-transfer/rsync %.3f\n' \
-        "$tree" "${best[fm-transfer]}" "${best[cp]}" "${best[rsync]}" \
-        "$(echo "${best[fm-transfer]} / ${best[cp]}" | bc -l)" "$(echo "${best[fm-transfer]} / ${best[rsync]}" | bc -l)"
+    if [ -n "${best[cp]:-}" ] && [ -n "${best[rsync]:-}" ]; then
+        printf '%s best: fm-transfer %.3f s, cp -r %.3f s, rsync -a %.3f s; fm-transfer/cp %.3f, fm-transfer/rsync %.3f\n' \
+            "$tree" "${best[fm-transfer]}" "${best[cp]}" "${best[rsync]}" \
+            "$(echo "${best[fm-transfer]} / ${best[cp]}" | bc -l)" "$(echo "${best[fm-transfer]} / ${best[rsync]}" | bc -l)"
+    fi
     if [ -n "$base" ]; then
         printf '%s best: fm-base %.3f s; fm-transfer/fm-base %.3f\n' "$tree" "${best[fm-base]}" \
             "$(echo "${best[fm-transfer]} / ${best[fm-base]}" | bc -l)"

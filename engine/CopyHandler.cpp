@@ -76,6 +76,8 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     // The copies reach the disk before the job says it is done, and before a Move
     // removes the originals: a crash right after loses neither.
     setFinishing(true);
+    // The flush covers what is still on its way; the copies' descriptors are let go.
+    writeback_ = std::make_unique<WritebackPacer>();
     const bool flushed = driver.flushTarget();
     setFinishing(false);
     if (!cancelled() && deleteAfter && flushed) {

@@ -17,6 +17,7 @@
 #include "IProgressView.h"
 #include "InFlightRecord.h"
 #include "TransferReport.h"
+#include "WritebackPacer.h"
 
 namespace ferrymark {
 
@@ -90,6 +91,8 @@ class CopyHandler final : public ICopyHandler {
 
     // The temporary names of the running job (worker only).
     InFlightRecord& inFlight() { return *inFlight_; }
+    // Keeps the data written ahead of the disk small (worker only).
+    WritebackPacer& writeback() { return *writeback_; }
 
     // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
     // the gate first, so a request waits for at most the chunk being written.
@@ -159,6 +162,7 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> finishing_{false};
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
+    std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
 
     // Pause and stop requests waiting for the gate; the worker yields to them.
     std::atomic<int> gateRequests_{0};

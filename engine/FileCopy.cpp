@@ -18,6 +18,7 @@
 #include "engine/FileWriter.h"
 #include "engine/PromptTexts.h"
 #include "engine/TreeRemoval.h"
+#include "engine/WritebackPacer.h"
 
 namespace ferrymark {
 namespace {
@@ -137,6 +138,11 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
                            const std::string& destination, CopyHandler& job,
                            const WrittenFile* written) {
     char buffer[kChunkSize];
+    WritebackPacer& pacer = job.writeback();
+    std::int64_t position = 0;
+    if (written) {
+        pacer.beginFile(written->descriptor);
+    }
     // The gate is held while a chunk is written, and kept for the next chunk while no
     // pause or stop is waiting for it.
     bool holding = false;
@@ -146,7 +152,16 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             holding = false;
         }
     };
+    // The file is complete: what is left of it joins the next window of writeback.
+    auto complete = [&] {
+        release();
+        if (written) {
+            pacer.finishFile(position);
+        }
+        return ChunkCopyResult::Complete;
+    };
     auto cancel = [&] {
+        pacer.dropFile();
         removePartial(writer, destination, job, written);
         release();
         return ChunkCopyResult::Cancelled;
@@ -163,17 +178,21 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         }
         return !job.cancelled();
     };
-    std::int64_t position = 0;
     // After a chunk is written: true once the length known at the start is reached.
     auto chunkWritten = [&](std::int64_t count) {
         job.setDataProcessed(job.dataProcessed() + count);
         position += count;
         if (written && written->size > 0 && position >= written->size) {
-            release();
             return true;
         }
         if (job.gateRequested()) {
             release();
+        }
+        if (pacer.written(position)) {
+            // The wait for the disk is outside the gate: a pause or stop does not wait
+            // for it.
+            release();
+            pacer.waitBehind();
         }
         return false;
     };
@@ -195,7 +214,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
                                                      written->descriptor, nullptr, kChunkSize, 0);
             if (copied > 0) {
                 if (chunkWritten(copied)) {
-                    return ChunkCopyResult::Complete;
+                    return complete();
                 }
                 continue;
             }
@@ -211,12 +230,12 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         }
         const ssize_t count = reader.read(buffer, sizeof buffer);
         if (count == 0) {
-            release();
-            return ChunkCopyResult::Complete;
+            return complete();
         }
         if (count < 0) {
             // A failed read must not pass for the end of the file: the truncated copy goes.
             release();
+            pacer.dropFile();
             removePartial(writer, destination, job, written);
             if (job.cancelled() || !job.askToContinue(PromptTexts::readError(source))) {
                 return ChunkCopyResult::Cancelled;
@@ -245,7 +264,7 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             }
         }
         if (chunkWritten(count)) {
-            return ChunkCopyResult::Complete;
+            return complete();
         }
     }
 }

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <boost/filesystem.hpp>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -30,13 +32,17 @@ using namespace ferrymark;
 namespace {
 
 const char* const kUsage =
-    "usage: fm-transfer [--move] [--answer KIND=CODE[,dontask]]... SOURCE... TARGET\n"
+    "usage: fm-transfer [--move] [--progress] [--answer KIND=CODE[,dontask]]...\n"
+    "                   SOURCE... TARGET\n"
     "       fm-transfer --help | --version\n"
     "Copies (or with --move, moves) each SOURCE into the folder TARGET.\n"
     "  KIND: file-conflict, folder-conflict, destination, disk-full, read-error,\n"
     "        replace-file, replace-folder\n"
     "  CODE: 1 keep both (new name), 2 stop, 3 replace, 4 skip, 5 merge; 0 continue\n"
     "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n"
+    "  --progress: about once a second, and once at the end, a line on standard error:\n"
+    "        progress BYTES_DONE BYTES_TOTAL ITEMS_DONE ITEMS_TOTAL\n"
+    "        (from when counting has ended; bytes done follow the disk, not its cache)\n"
     "Standard output: each prompt, answer and log line, then the four counters. A\n"
     "conflict prompt is followed by one line for each of its two items:\n"
     "  existing: FACTS  and  incoming: FACTS, where FACTS is \"absent\", or comma-separated:\n"
@@ -194,6 +200,20 @@ std::string factsLine(const ItemFacts& item, ItemComparison::Side side,
     return line;
 }
 
+// The job's counters as one line for scripts; nothing while it is still counting.
+void printProgress(const CopyHandler& job) {
+    const std::int64_t done = job.dataProcessed();
+    if (done < 0) {
+        return;
+    }
+    const std::int64_t items = job.totalItems();
+    std::fprintf(stderr, "progress %lld %lld %lld %lld\n", static_cast<long long>(done),
+                 static_cast<long long>(job.totalData()),
+                 static_cast<long long>(items - job.remainingItems()),
+                 static_cast<long long>(items));
+    std::fflush(stderr);
+}
+
 int fail(const std::string& message) {
     std::cerr << "fm-transfer: " << message << "\n";
     return kExitUsage;
@@ -224,11 +244,14 @@ int main(int argc, char** argv) {
     };
 
     bool move = false;
+    bool progress = false;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--move") {
             move = true;
+        } else if (arg == "--progress") {
+            progress = true;
         } else if (arg == "--answer" && i + 1 < argc) {
             if (!parseAnswer(argv[++i], host)) {
                 return fail(std::string("bad answer \"") + argv[i] + "\"\n" + kUsage);
@@ -301,9 +324,30 @@ int main(int argc, char** argv) {
         }
     });
 
+    std::mutex progressLock;
+    std::condition_variable progressWake;
+    std::thread progressReporter;
+    if (progress) {
+        progressReporter = std::thread([&] {
+            std::unique_lock lock(progressLock);
+            while (!progressWake.wait_for(lock, std::chrono::seconds(1),
+                                          [&] { return finished.load(); })) {
+                printProgress(*job);
+            }
+        });
+    }
+
     std::thread worker([&] { move ? job->moveFilesTo(target) : job->copyFilesTo(target); });
     worker.join();
-    finished = true;
+    {
+        std::lock_guard lock(progressLock);
+        finished = true;
+    }
+    progressWake.notify_all();
+    if (progressReporter.joinable()) {
+        progressReporter.join();
+        printProgress(*job);
+    }
     pthread_kill(signalWatcher.native_handle(), SIGUSR1);
     signalWatcher.join();
 

@@ -238,9 +238,21 @@ TEST(FmTransferTest, HelpAndVersionAnswerAsUsersExpect) {
     EXPECT_EQ(version.out, std::string("fm-transfer ") + FERRYMARK_VERSION + "\n");
     const ToolRun help = ToolRun::run(kTool, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* part : {"usage: fm-transfer", "Exit status", "and N more", "SIGTERM"}) {
+    for (const char* part :
+         {"usage: fm-transfer", "Exit status", "and N more", "SIGTERM", "--progress"}) {
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
     }
+}
+
+// Even a transfer shorter than a second ends with one progress line of its final counts.
+TEST(FmTransferTest, ProgressEndsWithTheFinalCounts) {
+    Scratch s;
+    s.write("src/a", std::string(5000, 'a'));
+    s.write("src/b", "b");
+    s.mkdir("dest");
+    const ToolRun run = ToolRun::run(kTool, {"--progress", s.path("src"), s.path("dest")});
+    ASSERT_EQ(run.exitCode, 0) << run.summary();
+    EXPECT_EQ(run.err, "progress 5001 5001 2 2\n");
 }
 
 // SIGTERM while files are copied: the job stops, exit status 1, and every file in the

@@ -1,0 +1,143 @@
+#include "engine/WritebackPacer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+namespace ferrymark {
+
+struct WritebackPacer::Descriptor {
+    int fd = -1;
+    // A finished file's own duplicate, closed when its last window is waited for.
+    bool owned = false;
+    // False where the kernel refuses to write back a range (not a regular file system).
+    bool usable = true;
+    ~Descriptor() {
+        if (owned) {
+            ::close(fd);
+        }
+    }
+};
+
+WritebackPacer::WritebackPacer(std::int64_t window) : window_(window), batchSize_(window) {}
+
+WritebackPacer::~WritebackPacer() = default;
+
+void WritebackPacer::beginFile(int fd) {
+    dropFile();
+    current_ = std::make_shared<Descriptor>();
+    current_->fd = fd;
+    startedTo_ = 0;
+}
+
+bool WritebackPacer::written(std::int64_t end) {
+    if (!current_ || !current_->usable || end - startedTo_ < window_) {
+        return false;
+    }
+    startWindow(end);
+    return !inFlight_.empty() && inFlight_.front().window < windows_;
+}
+
+void WritebackPacer::startWindow(std::int64_t end) {
+    if (::sync_file_range(current_->fd, startedTo_, end - startedTo_, SYNC_FILE_RANGE_WRITE) != 0) {
+        current_->usable = false;
+        return;
+    }
+    ++windows_;
+    inFlight_.push_back(Range{current_, startedTo_, end - startedTo_, windows_});
+    inFlightBytes_ += end - startedTo_;
+    startedTo_ = end;
+}
+
+void WritebackPacer::waitBehind() {
+    while (!inFlight_.empty() && inFlight_.front().window < windows_) {
+        const Range& range = inFlight_.front();
+        // Errors are left to the flush at the end, which sees them too.
+        ::sync_file_range(
+            range.file->fd, range.offset, range.length,
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+        inFlightBytes_ -= range.length;
+        inFlight_.pop_front();
+    }
+}
+
+void WritebackPacer::finishFile(std::int64_t size) {
+    if (!current_) {
+        return;
+    }
+    std::shared_ptr<Descriptor> file = std::move(current_);
+    const std::int64_t tail = size - startedTo_;
+    startedTo_ = 0;
+    if (!file->usable) {
+        return;
+    }
+    if (file.use_count() > 1) {
+        // The caller closes its descriptor: windows still to be waited for need their own.
+        const int own = ::fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
+        if (own < 0) {
+            std::erase_if(inFlight_, [&](const Range& range) {
+                if (range.file != file) {
+                    return false;
+                }
+                inFlightBytes_ -= range.length;
+                return true;
+            });
+        } else {
+            file->fd = own;
+            file->owned = true;
+        }
+    }
+    batchBytes_ += std::max<std::int64_t>(tail, 0);
+    if (batchBytes_ >= batchSize_) {
+        flushBatch(file->fd);
+    }
+}
+
+void WritebackPacer::flushBatch(int fd) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    // One flush of the file system writes the batch's files together, as the kernel's own
+    // writeback would; it also covers every window in flight.
+    if (::syncfs(fd) != 0) {
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double perSecond = static_cast<double>(batchBytes_) / std::max(seconds, 1e-3);
+    // Grows by doubling at most: a disk's first seconds, taken by its own cache, overstate
+    // its speed.
+    batchSize_ = std::clamp(std::min(static_cast<std::int64_t>(perSecond / 4), 2 * batchSize_),
+                            window_, kLargestBatch);
+    batchBytes_ = 0;
+    inFlight_.clear();
+    inFlightBytes_ = 0;
+}
+
+void WritebackPacer::dropFile() {
+    if (!current_) {
+        return;
+    }
+    std::erase_if(inFlight_, [&](const Range& range) {
+        if (range.file != current_) {
+            return false;
+        }
+        inFlightBytes_ -= range.length;
+        return true;
+    });
+    current_.reset();
+    startedTo_ = 0;
+}
+
+std::size_t WritebackPacer::heldFiles() const {
+    std::set<const Descriptor*> held;
+    for (const auto& range : inFlight_) {
+        if (range.file->owned) {
+            held.insert(range.file.get());
+        }
+    }
+    return held.size();
+}
+
+}  // namespace ferrymark
