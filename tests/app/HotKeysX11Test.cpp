@@ -34,6 +34,8 @@ namespace ferrymark {
 namespace {
 
 constexpr int kPatienceMs = 5000;
+// The window manager maps the window; on a loaded machine it may be slow to get to it.
+constexpr int kMapPatienceMs = 60000;
 const auto kCtrlAlt = Qt::ControlModifier | Qt::AltModifier;
 
 bool xdotool(const QStringList& args) {
@@ -75,7 +77,7 @@ class OtherClient {
                 std::free(a);
                 return done;
             },
-            kPatienceMs);
+            kMapPatienceMs);
         if (!viewable) {
             return false;
         }
