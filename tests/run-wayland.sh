@@ -92,7 +92,10 @@ case $compositor in
         as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" QT_QPA_PLATFORM=offscreen \
             "$tmp/kwin_wayland" --virtual --width 1280 --height 800 --socket wayland-1 \
             >"$tmp/compositor.log" 2>&1 &
-        session+=(XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5)
+        # Plasma's major version, as a Plasma session sets it.
+        kde_version=$(dpkg-query -W -f='${Version}' kwin-wayland 2>/dev/null |
+            sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p')
+        session+=(XDG_CURRENT_DESKTOP=KDE "KDE_SESSION_VERSION=${kde_version:-5}")
         kwin_on_bus() {
             as_user env "DBUS_SESSION_BUS_ADDRESS=$bus" dbus-send --session --print-reply \
                 --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetNameOwner \

@@ -34,8 +34,6 @@ namespace ferrymark {
 namespace {
 
 constexpr int kPatienceMs = 5000;
-// The window manager maps the window; on a loaded machine it may be slow to get to it.
-constexpr int kMapPatienceMs = 60000;
 const auto kCtrlAlt = Qt::ControlModifier | Qt::AltModifier;
 
 bool xdotool(const QStringList& args) {
@@ -77,7 +75,7 @@ class OtherClient {
                 std::free(a);
                 return done;
             },
-            kMapPatienceMs);
+            kPatienceMs);
         if (!viewable) {
             return false;
         }
