@@ -64,6 +64,8 @@ QString hotKeySetting(const QByteArray& slot) {
 AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     : QObject(parent), env_(std::move(environment)) {
     initResources();
+    // An entry of an earlier version under the name before the reverse-DNS id.
+    AutostartEntry::migrate(autostartFolder());
     defaults_ = std::make_unique<UserDefaults>(env_.settingsPath);
     statusMenu_ = std::make_unique<StatusMenu>(this);
     windowMenu_ = std::make_unique<WindowMenu>(statusMenu_->windowMenuItem(),

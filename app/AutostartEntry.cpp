@@ -4,7 +4,17 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "app/DesktopId.h"
+
 namespace ferrymark {
+
+namespace {
+
+QString entryPath(const QString& folder, const QString& id) {
+    return folder + QLatin1Char('/') + id + QStringLiteral(".desktop");
+}
+
+}  // namespace
 
 QString AutostartEntry::defaultFolder() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -23,7 +33,7 @@ bool AutostartEntry::add(const QString& folder, const QString& program) {
     for (const char* c : {"\\", "\"", "`", "$"}) {
         quoted.replace(QLatin1String(c), QLatin1String("\\") + QLatin1String(c));
     }
-    QSaveFile file(folder + QStringLiteral("/ferrymark.desktop"));
+    QSaveFile file(entryPath(folder, DesktopId::kId));
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
@@ -42,12 +52,26 @@ bool AutostartEntry::add(const QString& folder, const QString& program) {
 }
 
 bool AutostartEntry::remove(const QString& folder) {
-    QFile::remove(folder + QStringLiteral("/ferrymark.desktop"));
+    QFile::remove(entryPath(folder, DesktopId::kId));
+    QFile::remove(entryPath(folder, DesktopId::kLegacyId));
     return !exists(folder);
 }
 
 bool AutostartEntry::exists(const QString& folder) {
-    return QFile::exists(folder + QStringLiteral("/ferrymark.desktop"));
+    return QFile::exists(entryPath(folder, DesktopId::kId)) ||
+           QFile::exists(entryPath(folder, DesktopId::kLegacyId));
+}
+
+bool AutostartEntry::migrate(const QString& folder) {
+    const QString legacy = entryPath(folder, DesktopId::kLegacyId);
+    if (!QFile::exists(legacy)) {
+        return true;
+    }
+    // A rename keeps what the user changed in it, such as Hidden=true.
+    if (!QFile::rename(legacy, entryPath(folder, DesktopId::kId))) {
+        QFile::remove(legacy);
+    }
+    return !QFile::exists(legacy);
 }
 
 }  // namespace ferrymark

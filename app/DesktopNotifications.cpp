@@ -5,6 +5,8 @@
 #include <QDBusReply>
 #include <QVariantMap>
 
+#include "app/DesktopId.h"
+
 namespace ferrymark {
 namespace {
 
@@ -66,7 +68,7 @@ quint32 DesktopNotifications::post(const QString& summary, const QString& body,
     const QString shownBody =
         capabilities().contains(QStringLiteral("body-markup")) ? body.toHtmlEscaped() : body;
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ferrymark"));
+    hints.insert(QStringLiteral("desktop-entry"), DesktopId::kId);
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(persistent ? 1 : 0));
     QDBusMessage message = call(QStringLiteral("Notify"));
     message << QStringLiteral("Ferrymark") << quint32(0) << QStringLiteral("ferrymark") << summary

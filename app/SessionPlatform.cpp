@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "app/ClipboardReader.h"
+#include "app/DesktopId.h"
 #include "platform/NoWindowBridge.h"
 #include "platform/wayland/KGlobalAccelKeyGrabber.h"
 #include "platform/wayland/KWinFileManagerBridge.h"
@@ -106,8 +107,8 @@ SessionPlatform SessionPlatform::choose(const DesktopSession::Environment& envir
         p.logLines.push_back("Hot keys: kglobalaccel");
         return p;
     }
-    // The portal knows us by our desktop entry's name, ferrymark.desktop.
-    p.keyGrabber = PortalKeyGrabber::create(bus, QStringLiteral("ferrymark"), &SystemLog::write);
+    // The portal knows us by our desktop entry's name.
+    p.keyGrabber = PortalKeyGrabber::create(bus, DesktopId::kId, &SystemLog::write);
     if (p.keyGrabber) {
         p.logLines.push_back("Hot keys: the desktop portal's GlobalShortcuts");
         return p;

@@ -12,6 +12,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
 #include "app/CommandLine.h"
+#include "app/DesktopId.h"
 #include "app/GlobalEventHandler.h"
 #include "app/InstanceClient.h"
 #include "app/InstanceService.h"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Ferrymark"));
     QApplication::setApplicationVersion(QStringLiteral(FERRYMARK_VERSION));
     QApplication::setWindowIcon(ferrymark::AppIcon::statusImage());
-    QGuiApplication::setDesktopFileName(QStringLiteral("ferrymark"));
+    QGuiApplication::setDesktopFileName(ferrymark::DesktopId::kId);
     app.setQuitOnLastWindowClosed(false);
     const ferrymark::UserLanguage language(QStringLiteral(":/i18n"));
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it with apt into a fresh Debian 12 root (made once
-# with mmdebstrap from the machine's own mirror and kept as a tarball), and starts the
+# Builds the Debian package, installs it with apt into a fresh root of this machine's own
+# Debian release (made once with mmdebstrap from the machine's own mirror and kept as a
+# tarball), so that its Depends must resolve on that release, and starts the
 # installed program there under Xvfb: its agreement window must come up, and the installed
 # about document must carry the version.
 # Usage: test_package.sh BUILD-DIR VERSION        (exit 77: skipped, with the reason)
@@ -27,9 +28,11 @@ mirror=$(grep -hE '^[[:space:]]*(URIs:|deb )' /etc/apt/sources.list /etc/apt/sou
 mirror=${mirror:-http://deb.debian.org/debian}
 cache=${FERRYMARK_ROOT_CACHE:-/var/cache/ferrymark-test}
 mkdir -p "$cache"
-tarball=$cache/bookworm-apt.tar
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+[ -n "$release" ] || fail "no VERSION_CODENAME in /etc/os-release"
+tarball=$cache/$release-apt.tar
 if [ ! -s "$tarball" ]; then
-    mmdebstrap --variant=apt --format=tar --quiet bookworm "$tarball.part" "$mirror" ||
+    mmdebstrap --variant=apt --format=tar --quiet "$release" "$tarball.part" "$mirror" ||
         fail "mmdebstrap could not make a root from $mirror"
     mv "$tarball.part" "$tarball"
 fi
@@ -51,8 +54,8 @@ chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
     --no-install-recommends /tmp/ferrymark.deb >"$root/tmp/apt.log" 2>&1 ||
     fail "apt could not install the package: $(tail -n 20 "$root/tmp/apt.log")"
 
-for f in usr/bin/ferrymark usr/bin/fm-transfer usr/share/applications/ferrymark.desktop \
-    usr/share/metainfo/ferrymark.metainfo.xml usr/share/man/man1/ferrymark.1 \
+for f in usr/bin/ferrymark usr/bin/fm-transfer usr/share/applications/org.ferrymark.Ferrymark.desktop \
+    usr/share/metainfo/org.ferrymark.Ferrymark.metainfo.xml usr/share/man/man1/ferrymark.1 \
     usr/share/man/man1/fm-transfer.1 usr/share/ferrymark/About-Ferrymark.pdf \
     usr/share/icons/hicolor/scalable/apps/ferrymark.svg \
     usr/share/icons/hicolor/16x16/apps/ferrymark.png \

@@ -31,11 +31,15 @@ InsertionLocation noPathInTitle(FileManagers::Kind kind, std::string_view title)
     std::string how = "turn on the full path in its window title";
     if (kind == FileManagers::Kind::Thunar) {
         // Thunar 4.18's preferences offer full paths in tab titles only, which leaves the
-        // window title as it is; the window-title setting exists in xfconf alone, and
-        // windows that are already open keep their title.
+        // window title as it is; the window-title setting exists in xfconf alone (4.20
+        // replaced it with a title style), and windows that are already open keep their
+        // title.
         how =
             "Thunar's preferences cannot turn it on: run \"xfconf-query -c thunar -p "
-            "/misc-full-path-in-window-title -n -t bool -s true\" and open a new window";
+            "/misc-full-path-in-window-title -n -t bool -s true\" (Thunar 4.18) or "
+            "\"xfconf-query -c thunar -p /misc-window-title-style -n -t string -s "
+            "THUNAR_WINDOW_TITLE_STYLE_FULL_PATH_WITH_THUNAR_SUFFIX\" (Thunar 4.20) and open "
+            "a new window";
     }
     return InsertionLocation::none(std::string(FileManagers::name(kind)) + "'s window title " +
                                    quoted(title) + " holds no folder path; " + how);

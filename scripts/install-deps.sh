@@ -1,6 +1,16 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Ferrymark needs to build, run and test.
+# Installs every Debian package Ferrymark needs to build, run and test, on Debian 12
+# (bookworm) or Debian 13 (trixie): the few packages that differ are picked by release.
+# Usage: install-deps.sh                 install what this machine lacks
+#        install-deps.sh --print [RELEASE] print the list for RELEASE (default: this one)
 set -euo pipefail
+
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+print=
+if [ "${1:-}" = --print ]; then
+    print=1
+    release=${2:-$release}
+fi
 
 packages=(
     build-essential cmake ninja-build pkg-config git
@@ -8,17 +18,37 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev
     libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11 dbus-daemon
     rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
     nbdkit nbdkit-plugin-python libnbd-bin fuse3 e2fsprogs
-    sway wl-clipboard wtype qt6-wayland jq kwin-wayland qtwayland5
+    sway wl-clipboard wtype qt6-wayland jq kwin-wayland
     xdg-desktop-portal xdg-desktop-portal-kde mutter xwayland python3-gi
     nemo caja dolphin pcmanfm-qt libglib2.0-bin
     mmdebstrap mandoc poppler-utils appstream desktop-file-utils qt6-translations-l10n
 )
+case $release in
+    bookworm)
+        # clang 14 and its sanitizer and fuzzer runtime; Dolphin and KWin 5 are Qt 5
+        # programs, which need Qt 5's Wayland platform.
+        packages+=(libclang-rt-14-dev qtwayland5)
+        ;;
+    trixie)
+        # clang 19; KDE Gear 25.04 and Plasma 6 are Qt 6 programs.
+        packages+=(libclang-rt-19-dev)
+        ;;
+    *)
+        echo "install-deps.sh: Debian 12 (bookworm) or 13 (trixie) expected, not '$release'" >&2
+        exit 2
+        ;;
+esac
+
+if [ -n "$print" ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -73,7 +73,11 @@ base=(env -i "HOME=$home" "XDG_RUNTIME_DIR=$rt" "XDG_CONFIG_HOME=$home/.config"
     "PATH=/usr/local/bin:/usr/bin:/bin" "LANG=C.UTF-8")
 . "$(dirname "$0")/wait_for.sh"
 
-as_user "${base[@]}" dbus-daemon --session --nofork --print-address=3 3>"$rt/bus" \
+# As Plasma hands it to the bus: the desktop portal that the bus starts (KWin 6 asks for it
+# early) picks its backends by it.
+bus_env=()
+[ "$compositor" = kwin ] && bus_env=(XDG_CURRENT_DESKTOP=KDE)
+as_user "${base[@]}" "${bus_env[@]}" dbus-daemon --session --nofork --print-address=3 3>"$rt/bus" \
     >"$tmp/dbus.log" 2>&1 &
 wait_for 30 test -s "$rt/bus" || { echo "the session bus did not start" >&2; exit 1; }
 bus=$(head -n 1 "$rt/bus")
@@ -92,7 +96,10 @@ case $compositor in
         as_user "${base[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" QT_QPA_PLATFORM=offscreen \
             "$tmp/kwin_wayland" --virtual --width 1280 --height 800 --socket wayland-1 \
             >"$tmp/compositor.log" 2>&1 &
-        session+=(XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5)
+        # Plasma's major version, as a Plasma session sets it.
+        kde_version=$(dpkg-query -W -f='${Version}' kwin-wayland 2>/dev/null |
+            sed -n 's/^\([0-9]*:\)\{0,1\}\([0-9]*\)\..*/\2/p')
+        session+=(XDG_CURRENT_DESKTOP=KDE "KDE_SESSION_VERSION=${kde_version:-5}")
         kwin_on_bus() {
             as_user env "DBUS_SESSION_BUS_ADDRESS=$bus" dbus-send --session --print-reply \
                 --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetNameOwner \

@@ -93,7 +93,9 @@ class AppDelegateTest : public ::testing::Test {
         QCoreApplication::processEvents();
         return delegate;
     }
-    bool autostartWritten() const { return tree.exists("autostart/ferrymark.desktop"); }
+    bool autostartWritten() const {
+        return tree.exists("autostart/org.ferrymark.Ferrymark.desktop");
+    }
     QStringList storedKeys() const {
         return QSettings(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat)
             .allKeys();
@@ -134,14 +136,14 @@ TEST_F(AppDelegateTest, FirstRunAgreeThenLaterRuns) {
     EXPECT_TRUE(stored.value("helpGuideLaunched").toBool());
     EXPECT_TRUE(stored.value("startItem").toBool());
     ASSERT_TRUE(autostartWritten());
-    const std::string entry = tree.read("autostart/ferrymark.desktop");
+    const std::string entry = tree.read("autostart/org.ferrymark.Ferrymark.desktop");
     EXPECT_NE(entry.find("Exec=\"" + QCoreApplication::applicationFilePath().toStdString()),
               std::string::npos);
     EXPECT_NE(first->statusBarMItem(), nullptr);
     first.reset();
 
     // Later: no agreement, no about document, the autostart entry left as the user keeps it.
-    ::unlink(tree.path("autostart/ferrymark.desktop").c_str());
+    ::unlink(tree.path("autostart/org.ferrymark.Ferrymark.desktop").c_str());
     int shownLater = 0;
     auto later = launch(std::nullopt, &shownLater);
     EXPECT_EQ(shownLater, 0);
@@ -255,6 +257,59 @@ INSTANTIATE_TEST_SUITE_P(Box, StartAtLoginTest,
                                            StartAtLoginCase{"TurnOff", true, false},
                                            StartAtLoginCase{"KeepOn", true, true}),
                          [](const auto& info) { return info.param.name; });
+
+// An entry an earlier version wrote under its old name, "ferrymark.desktop".
+struct AutostartMigrationCase {
+    const char* name;
+    const char* legacy;   // content under the old name, or null
+    const char* current;  // content under the new name, or null
+    const char* after;    // content under the new name afterwards, or null
+};
+
+class AutostartMigrationTest : public AppDelegateTest,
+                               public ::testing::WithParamInterface<AutostartMigrationCase> {};
+
+TEST_P(AutostartMigrationTest, OneEntryUnderTheNewNameAsTheUserLeftIt) {
+    const AutostartMigrationCase& c = GetParam();
+    {
+        QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+        stored.setValue("licenseAgreed", true);
+        stored.setValue("helpGuideLaunched", true);
+        stored.setValue("startItem", true);
+    }
+    if (c.legacy) {
+        tree.write("autostart/ferrymark.desktop", c.legacy);
+    }
+    if (c.current) {
+        tree.write("autostart/org.ferrymark.Ferrymark.desktop", c.current);
+    }
+    int shown = 0;
+    auto delegate = launch(std::nullopt, &shown);
+    EXPECT_FALSE(tree.exists("autostart/ferrymark.desktop"));
+    ASSERT_EQ(autostartWritten(), c.after != nullptr);
+    if (c.after) {
+        EXPECT_EQ(tree.read("autostart/org.ferrymark.Ferrymark.desktop"), c.after);
+    }
+    EXPECT_EQ(delegate->startsAtLogin(), c.after != nullptr);
+    // Switched off in the preferences: no entry under either name is left.
+    delegate->setStartsAtLogin(false);
+    EXPECT_FALSE(tree.exists("autostart/ferrymark.desktop"));
+    EXPECT_FALSE(autostartWritten());
+}
+
+const char* const kOldOn = "[Desktop Entry]\nType=Application\nExec=\"/opt/fm/ferrymark\"\n";
+const char* const kOldOff =
+    "[Desktop Entry]\nType=Application\nExec=\"/opt/fm/ferrymark\"\nHidden=true\n";
+const char* const kNew = "[Desktop Entry]\nType=Application\nExec=\"/usr/bin/ferrymark\"\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Upgrade, AutostartMigrationTest,
+    ::testing::Values(AutostartMigrationCase{"OldOnlyIsRenamed", kOldOn, nullptr, kOldOn},
+                      AutostartMigrationCase{"OldSwitchedOffStaysOff", kOldOff, nullptr, kOldOff},
+                      AutostartMigrationCase{"BothLeaveTheNewOne", kOldOn, kNew, kNew},
+                      AutostartMigrationCase{"NewOnlyIsKept", nullptr, kNew, kNew},
+                      AutostartMigrationCase{"NoneStaysNone", nullptr, nullptr, nullptr}),
+    [](const auto& info) { return info.param.name; });
 
 struct HotKeyCase {
     const char* name;

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <algorithm>
 #include <filesystem>
@@ -38,8 +39,14 @@ class ClipboardX11Test : public ::testing::Test {
             output += owner_.readAllStandardOutput();
             return owner_.state() == QProcess::NotRunning || output.contains("ready");
         });
-        // Until Qt has heard of the new owner it may answer from what it knew before.
-        const bool heard = ready && X11Wait::until([&] { return changes > 0; });
+        // Until Qt has heard of the new owner it may answer from what it knew before: also
+        // the old owner's going, heard late on a loaded machine, counts as a change, and
+        // leaves no formats.
+        const bool heard = ready && X11Wait::until([&] {
+                               const QMimeData* data =
+                                   QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+                               return changes > 0 && data && !data->formats().isEmpty();
+                           });
         QObject::disconnect(connection);
         if (owner_.state() != QProcess::Running || !heard) {
             return ::testing::AssertionFailure()

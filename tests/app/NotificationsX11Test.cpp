@@ -232,7 +232,7 @@ TEST(DesktopNotificationsTest, MessagesAndSignalsOnTheBus) {
         EXPECT_EQ(sent.summary, "Summary");
         EXPECT_EQ(sent.body, c.bodySent);
         EXPECT_EQ(sent.actions, actions);
-        EXPECT_EQ(sent.hints.value("desktop-entry").toString(), "ferrymark");
+        EXPECT_EQ(sent.hints.value("desktop-entry").toString(), "org.ferrymark.Ferrymark");
         EXPECT_EQ(sent.timeout, 0);  // stays up until the user has seen it
         EXPECT_EQ(server.received()[1].timeout, -1);
 

@@ -709,7 +709,10 @@ def scenario_paste_thunar(d):
     os.makedirs(channel)
     with open(os.path.join(channel, "thunar.xml"), "w") as f:
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n<channel name="thunar" version="1.0">\n'
+                # Thunar 4.18, and 4.20's title style; each ignores the other's.
                 '  <property name="misc-full-path-in-window-title" type="bool" value="true"/>\n'
+                '  <property name="misc-window-title-style" type="string"'
+                ' value="THUNAR_WINDOW_TITLE_STYLE_FULL_PATH_WITH_THUNAR_SUFFIX"/>\n'
                 '</channel>\n')
     paste_scenario(d, "thunar", move=False)
 

@@ -22,14 +22,17 @@ grep -q "Clipboard: wl-paste" "$logs/ferrymark.log" || fail "Ferrymark does not 
 QT_QPA_PLATFORM=wayland dolphin --new-window "$HOME/dest" >"$logs/dolphin.log" 2>&1 &
 pids+=($!)
 # KWin says which window is active through a script of our own that prints it.
-printf '%s\n' 'const w = workspace.activeClient;' \
+# KWin 6 calls it activeWindow, KWin 5 activeClient.
+printf '%s\n' 'const w = workspace.activeWindow || workspace.activeClient;' \
     'print("ACTIVE " + (w ? w.resourceClass + " " + w.caption : "none"));' >"$HOME/active.js"
 kwin() { dbus-send --session --print-reply --dest=org.kde.KWin "$@"; }
 dolphin_in_front() {
     local id
     id=$(kwin /Scripting org.kde.kwin.Scripting.loadScript string:"$HOME/active.js" \
         string:probe | awk '/int32/ {print $2}')
-    kwin "/$id" org.kde.kwin.Script.run >/dev/null
+    # KWin 6 puts a script under /Scripting/Script<id>, KWin 5 under /<id>.
+    kwin "/Scripting/Script$id" org.kde.kwin.Script.run >/dev/null 2>&1 ||
+        kwin "/$id" org.kde.kwin.Script.run >/dev/null
     kwin /Scripting org.kde.kwin.Scripting.unloadScript string:probe >/dev/null
     grep -a "ACTIVE " "$COMPOSITOR_LOG" | tail -n 1 |
         grep -qF "ACTIVE org.kde.dolphin $HOME/dest — Dolphin"

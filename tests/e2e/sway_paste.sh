@@ -21,8 +21,12 @@ wait_for 60 grep -q "Window in front: sway" "$logs/ferrymark.log" ||
     fail "Ferrymark did not start on sway"
 grep -q "Clipboard: wl-paste" "$logs/ferrymark.log" || fail "Ferrymark does not read through wl-paste"
 
+# Thunar 4.18's setting, and 4.20's title style; each ignores the other's.
 xfconf-query -c thunar -p /misc-full-path-in-window-title -n -t bool -s true \
     >"$logs/xfconf.log" 2>&1 || fail "Thunar's full-path title could not be set"
+xfconf-query -c thunar -p /misc-window-title-style -n -t string \
+    -s THUNAR_WINDOW_TITLE_STYLE_FULL_PATH_WITH_THUNAR_SUFFIX >>"$logs/xfconf.log" 2>&1 ||
+    fail "Thunar's title style could not be set"
 GDK_BACKEND=wayland thunar "$HOME/dest" >"$logs/thunar.log" 2>&1 &
 pids+=($!)
 focused() { swaymsg -r -t get_tree | jq -r '.. | objects | select(.focused) | "\(.app_id) \(.name)"'; }
