@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -205,11 +206,13 @@ TEST_F(FileCopyTest, ReadErrorRemovesThePartialFileAndAsks) {
     }
 }
 
-// Writes at most 1000 bytes a call, and fails the second call once with nothing written.
+// Writes at most 1000 bytes a call, and fails the second call once with nothing written, as
+// a full disk does.
 class ShortWriter final : public IFileWriter {
   public:
     ssize_t write(const void* buffer, std::size_t count) override {
         if (++calls == 2) {
+            errno = ENOSPC;
             return -1;
         }
         const std::size_t n = std::min<std::size_t>(count, 1000);
