@@ -50,7 +50,9 @@ struct FlushCase {
     bool move;
 };
 
-void PrintTo(const FlushCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FlushCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FlushFailureTest : public ::testing::TestWithParam<FlushCase> {};
 
@@ -92,7 +94,9 @@ struct LieCase {
     bool originalKept;
 };
 
-void PrintTo(const LieCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const LieCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LyingDiskTest : public ::testing::TestWithParam<LieCase> {};
 

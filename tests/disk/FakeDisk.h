@@ -28,6 +28,8 @@ class FakeDisk {
     const std::string& problem() const { return problem_; }
     bool skipped() const { return skipped_; }
     const std::string& mountPoint() const { return mountPoint_; }
+    // Whether the device itself (read past every cache) holds bytes somewhere.
+    bool deviceHolds(const std::string& bytes) const;
 
     void fail() { command("fail"); }  // every request fails with EIO
     void heal() { command("heal"); }
