@@ -60,6 +60,7 @@ void notConfirmed(CopyHandler& job, std::size_t sourceIndex, const std::string& 
     job.setCurrentSource(sourceIndex);
     job.markNotTransferred(source, reason, detail);
     job.setCurrentSource(current);
+    job.uncountTransferred();
 }
 
 // False when the check was stopped.
@@ -128,6 +129,7 @@ void CopyConfirmation::confirm(CopyHandler& job) {
             job.markSourceNotTransferred(index);
         }
         job.report().addUnlisted(NotTransferredReason::DiskError, fileSystem.unlisted);
+        job.uncountTransferred(fileSystem.unlisted);
     }
     if (job.verifying() && !job.cancelled()) {
         job.setChecking(true);

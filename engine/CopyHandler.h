@@ -135,6 +135,10 @@ class CopyHandler final : public ICopyHandler {
         return transferredItems_.load(std::memory_order_relaxed);
     }
     void countTransferred() { transferredItems_.fetch_add(1, std::memory_order_relaxed); }
+    // Copies counted as transferred that the disk did not confirm.
+    void uncountTransferred(std::int64_t n = 1) {
+        transferredItems_.fetch_sub(n, std::memory_order_relaxed);
+    }
     bool sourceFullyTransferred(std::size_t index) const;
 
     // The folders being copied, outermost first: a link that leads back into one of them
