@@ -5,6 +5,7 @@
 #include <xxhash.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -135,6 +136,8 @@ void CopyConfirmation::confirm(CopyHandler& job) {
         job.setChecking(true);
         std::vector<char> buffer(kReadSize);
         std::size_t checked = 0;
+        const auto began = std::chrono::steady_clock::now();
+        const std::int64_t bytesBefore = job.bytesChecked();
         for (std::size_t i = 0; i < pending.size(); ++i) {
             if (failed[i] || pending[i].fd < 0) {
                 continue;
@@ -146,8 +149,12 @@ void CopyConfirmation::confirm(CopyHandler& job) {
             ++checked;
         }
         if (checked > 0) {
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - began);
             job.log("Read back " + std::to_string(checked) +
-                    " copies from the disk and compared them with their originals");
+                    " copies from the disk and compared them with their originals: " +
+                    std::to_string(job.bytesChecked() - bytesBefore) + " bytes read in " +
+                    std::to_string(took.count()) + " ms");
         }
         job.setChecking(false);
     }
