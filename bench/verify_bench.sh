@@ -17,17 +17,7 @@ if [ ! -f "$work/big/one.bin" ]; then
     head -c 1G /dev/urandom >"$work/big/one.bin"
 fi
 if [ ! -d "$work/small" ]; then
-    python3 - "$work/small" <<'PY'
-import os, sys
-root = sys.argv[1]
-block = os.urandom(4096)
-for d in range(200):
-    p = os.path.join(root, "dir%03d" % d)
-    os.makedirs(p)
-    for f in range(100):
-        with open(os.path.join(p, "file%03d.bin" % f), "wb") as out:
-            out.write(block)
-PY
+    python3 "$here/bench/small_tree.py" "$work/small"
 fi
 
 drop_pages() {  # every file below $1 leaves the page cache

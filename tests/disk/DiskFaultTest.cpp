@@ -16,12 +16,6 @@ using ferrymark::test::ToolRun;
 
 namespace {
 
-#define START_DISK(disk)                  \
-    if ((disk).skipped()) {               \
-        GTEST_SKIP() << (disk).problem(); \
-    }                                     \
-    ASSERT_TRUE((disk).problem().empty()) << (disk).problem()
-
 const std::string kSaveError =
     "the disk reported an error while saving it, so this copy may be damaged";
 const std::string kDiffers = "the copy differs from the original";

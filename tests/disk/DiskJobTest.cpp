@@ -23,12 +23,6 @@ using test::TestTree;
 
 namespace {
 
-#define START_DISK(disk)                  \
-    if ((disk).skipped()) {               \
-        GTEST_SKIP() << (disk).problem(); \
-    }                                     \
-    ASSERT_TRUE((disk).problem().empty()) << (disk).problem()
-
 std::string makeTarget(const FakeDisk& disk) {
     const std::string target = disk.mountPoint() + "/target";
     ::mkdir(target.c_str(), 0755);

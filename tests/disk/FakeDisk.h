@@ -2,6 +2,14 @@
 
 #include <string>
 
+// In a test: skips it with the reason where the disk can not be made, fails it where making
+// it went wrong.
+#define START_DISK(disk)                  \
+    if ((disk).skipped()) {               \
+        GTEST_SKIP() << (disk).problem(); \
+    }                                     \
+    ASSERT_TRUE((disk).problem().empty()) << (disk).problem()
+
 namespace ferrymark::test {
 
 // A real ext4 file system on a block device that the test can make slow, failing or lying
