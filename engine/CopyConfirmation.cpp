@@ -69,6 +69,7 @@ bool check(CopyLedger::Copy& copy, CopyHandler& job, std::vector<char>& buffer) 
     job.setCurrentItem(copy.source);
     // The flush left the copy's pages clean: dropped, the reads come from the device.
     ::posix_fadvise(copy.fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(copy.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     XXH128_hash_t copied{};
     int error = 0;
     switch (digestOf(copy.fd, job, buffer, copied, error)) {
@@ -84,6 +85,9 @@ bool check(CopyLedger::Copy& copy, CopyHandler& job, std::vector<char>& buffer) 
     }
     if (!copy.digestKnown) {
         const int fd = ::open(copy.source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        }
         const Reading read = fd < 0 ? (error = errno, Reading::Failed)
                                     : digestOf(fd, job, buffer, copy.digest, error);
         if (fd >= 0) {
