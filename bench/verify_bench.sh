@@ -49,8 +49,8 @@ for tree in ${TREES:-big small}; do
                 [ -z "$best_on" ] || [ "$(echo "$took < $best_on" | bc)" = 1 ] && best_on=$took
                 # The check runs in batches, each logging what it read and how long it took.
                 read -r bytes ms < <(sed -n 's/.*: \([0-9]*\) bytes read in \([0-9]*\) ms/\1 \2/p' \
-                    "$work/log" | awk '{ b += $1; m += $2 } END { print b, (m > 0 ? m : 1) }')
-                speed=$(echo "scale=1; $bytes / 1048576 / ($ms / 1000)" | bc)
+                    "$work/log" | awk '{ b += $1; m += $2 } END { printf "%d %d\n", b, (m > 0 ? m : 1) }')
+                speed=$(echo "scale=1; $bytes * 1000 / $ms / 1048576" | bc)
                 [ -z "$best_check" ] || [ "$(echo "$speed > $best_check" | bc)" = 1 ] &&
                     best_check=$speed
                 drop_pages "$work/dest"
