@@ -26,6 +26,7 @@
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
+#include "app/PreferencesPresenter.h"
 #include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
@@ -81,6 +82,14 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     static NoWindowBridge noFileManager(
         "the file manager's folder can not be asked for on this desktop (X11 is needed)");
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
+    preferences_ = std::make_unique<PreferencesPresenter>(
+        *defaults_, *statusMenu_,
+        PreferencesPresenter::Actions{[this] { return startsAtLogin(); },
+                                      [this](bool on) { return setStartsAtLogin(on); },
+                                      [this](const QByteArray& slot, const QKeySequence& sequence) {
+                                          return changeHotKey(slot, sequence);
+                                      },
+                                      [](const QByteArray& slot) { return hotKeySetting(slot); }});
     paste_ = std::make_unique<PasteContext>(PasteContext{
         bridge, *env_.host, threads_, env_.readClipboard,
         [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
@@ -88,7 +97,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
         [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
-        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); }});
+        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); },
+        [this](bool move) { return preferences_->copyCheck().checks(move); }});
     applyStoredHotKeys();
 }
 
@@ -111,7 +121,7 @@ void AppDelegate::applyStoredHotKeys() {
 }
 
 AppDelegate::~AppDelegate() {
-    delete preferences_;
+    preferences_.reset();
     if (hotKeysRegistered_) {
         applicationWillTerminate();
     }
@@ -345,27 +355,11 @@ QString AppDelegate::changeHotKey(const QByteArray& slot, const QKeySequence& se
 }
 
 void AppDelegate::showPreferences(QObject*) {
-    if (preferences_ == nullptr) {
-        PreferencesWindow::Model model;
-        model.startAtLogin = startsAtLogin();
-        model.setStartAtLogin = [this](bool on) { return setStartsAtLogin(on); };
-        for (const auto& entry : statusMenu_->entries()) {
-            if (!entry.keyEquivalent.isEmpty() || defaults_->hasValue(hotKeySetting(entry.slot))) {
-                model.hotKeys.push_back(
-                    {entry.action->text(), entry.slot,
-                     StatusMenu::sequenceOf(entry.keyEquivalent, entry.modifierMask)});
-            }
-        }
-        model.changeHotKey = [this](const QByteArray& slot, const QKeySequence& sequence) {
-            return changeHotKey(slot, sequence);
-        };
-        preferences_ = new PreferencesWindow(std::move(model));
-        preferences_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(preferences_, &QObject::destroyed, this, [this] { preferences_ = nullptr; });
-    }
     preferences_->show();
-    preferences_->raise();
-    preferences_->activateWindow();
+}
+
+PreferencesWindow* AppDelegate::preferencesWindow() const {
+    return preferences_->window();
 }
 
 void AppDelegate::doPaste(QObject*) {

@@ -24,6 +24,7 @@ class CopyHandler;
 class IFileManagerBridge;
 class IJobHost;
 class INotifier;
+class PreferencesPresenter;
 class PreferencesWindow;
 class StatusMenu;
 class TransferNotices;
@@ -97,7 +98,7 @@ class AppDelegate : public QObject {
     // Moves the grab of slot's hot key to sequence and stores it. Empty when done, else
     // why not; the old key stays then.
     QString changeHotKey(const QByteArray& slot, const QKeySequence& sequence);
-    PreferencesWindow* preferencesWindow() const { return preferences_; }
+    PreferencesWindow* preferencesWindow() const;
 
   public slots:
     void doPaste(QObject* sender);
@@ -152,7 +153,7 @@ class AppDelegate : public QObject {
     bool terminatingFromSignal_ = false;
     // The agreement's answer to starting at login; later runs keep what is on disk.
     bool startAtLoginChosen_ = true;
-    PreferencesWindow* preferences_ = nullptr;
+    std::unique_ptr<PreferencesPresenter> preferences_;
 };
 
 }  // namespace ferrymark

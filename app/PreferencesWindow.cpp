@@ -1,6 +1,7 @@
 #include "app/PreferencesWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -34,6 +35,22 @@ PreferencesWindow::PreferencesWindow(Model model, QWidget* parent)
         }
     });
     layout->addWidget(startAtLogin_);
+
+    // Reading a copy back costs a second read of it; a Move is worth it by default, since
+    // it removes the original.
+    auto* checking = new QFormLayout;
+    checkCopies_ = new QComboBox(this);
+    checkCopies_->addItem(tr("For moves only"));
+    checkCopies_->addItem(tr("For every transfer"));
+    checkCopies_->addItem(tr("Never"));
+    checkCopies_->setCurrentIndex(model_.checkCopies);
+    connect(checkCopies_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (model_.setCheckCopies) {
+            model_.setCheckCopies(index);
+        }
+    });
+    checking->addRow(tr("Check copies against their originals:"), checkCopies_);
+    layout->addLayout(checking);
 
     auto* keys = new QGroupBox(tr("Hot keys"), this);
     auto* form = new QFormLayout(keys);

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QKeySequenceEdit;
 class QLabel;
 
@@ -31,11 +32,15 @@ class PreferencesWindow : public QDialog {
         std::vector<HotKeyRow> hotKeys;
         // Empty when the key was taken, else the reason it was not.
         std::function<QString(const QByteArray& slot, const QKeySequence&)> changeHotKey;
+        // Which transfers check their copies: 0 moves only, 1 every transfer, 2 never.
+        int checkCopies = 0;
+        std::function<void(int)> setCheckCopies;
     };
 
     explicit PreferencesWindow(Model model, QWidget* parent = nullptr);
 
     QCheckBox* cbStartAtLogin() const { return startAtLogin_; }
+    QComboBox* cbCheckCopies() const { return checkCopies_; }
     QKeySequenceEdit* hotKeyEdit(const QByteArray& slot) const;
     QLabel* lbMessage() const { return message_; }
 
@@ -45,6 +50,7 @@ class PreferencesWindow : public QDialog {
   private:
     Model model_;
     QCheckBox* startAtLogin_ = nullptr;
+    QComboBox* checkCopies_ = nullptr;
     std::vector<QKeySequenceEdit*> edits_;
     QLabel* message_ = nullptr;
 };

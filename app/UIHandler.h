@@ -44,6 +44,9 @@ struct PasteContext {
     std::function<void(TransferOutcome)> jobEnded;
     // UI thread: tells the user why the command did nothing; detail is the log line's.
     std::function<void(PasteRefusal, const std::string& detail)> refuse = {};
+    // Whether a transfer reads its copies back and compares them with the originals;
+    // empty: moves do, copies do not.
+    std::function<bool(bool move)> checksCopies = {};
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager

@@ -20,17 +20,7 @@ mkdir -p "$work"
 make_small() {
     [ -d "$work/small" ] && return
     echo "making 20,000 files of 4 KiB in 200 folders"
-    python3 - "$work/small" <<'PY'
-import os, sys
-root = sys.argv[1]
-block = os.urandom(4096)
-for d in range(200):
-    p = os.path.join(root, "dir%03d" % d)
-    os.makedirs(p)
-    for f in range(100):
-        with open(os.path.join(p, "file%03d.bin" % f), "wb") as out:
-            out.write(block)
-PY
+    python3 "$here/bench/small_tree.py" "$work/small"
 }
 
 make_mixed() {

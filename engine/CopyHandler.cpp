@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "engine/CopyConfirmation.h"
 #include "engine/TransferDriver.h"
 
 namespace ferrymark {
@@ -55,6 +56,7 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     host_.log("Begin copy to \"" + target + "\"");
     InFlightRecord::cleanUpLeftovers();
     driver.markStart();
+    driver.holdTarget();
     setCurrentTarget(driver.targetName());
     setDataProcessed(-1);
     openGate();
@@ -76,14 +78,15 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     // The copies reach the disk before the job says it is done, and before a Move
     // removes the originals: a crash right after loses neither.
     setFinishing(true);
-    // The flush covers what is still on its way; the copies' descriptors are let go.
+    // The pacer's windows are covered by the flush; its descriptors are let go.
     writeback_ = std::make_unique<WritebackPacer>();
-    const bool flushed = driver.flushTarget();
+    confirmCopies();
     setFinishing(false);
-    if (!cancelled() && deleteAfter && flushed) {
+    if (!cancelled() && deleteAfter) {
         driver.removeSources();
     }
     inFlight_ = std::make_unique<InFlightRecord>();
+    ledger_ = std::make_unique<CopyLedger>();
 
     stopHeartbeat();
     closeGate();
@@ -214,6 +217,16 @@ void CopyHandler::markNotTransferred(const std::string& path, NotTransferredReas
     if (currentSource_ < notTransferred_.size()) {
         notTransferred_[currentSource_] = 1;
     }
+}
+
+void CopyHandler::markSourceNotTransferred(std::size_t index) {
+    if (index < notTransferred_.size()) {
+        notTransferred_[index] = 1;
+    }
+}
+
+void CopyHandler::confirmCopies() {
+    CopyConfirmation::confirm(*this);
 }
 
 bool CopyHandler::sourceFullyTransferred(std::size_t index) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConflictPolicy.h"
+#include "CopyLedger.h"
 #include "DeferredConflict.h"
 #include "ICopyHandler.h"
 #include "IHeartbeat.h"
@@ -94,6 +95,22 @@ class CopyHandler final : public ICopyHandler {
     // Keeps the data written ahead of the disk small (worker only).
     WritebackPacer& writeback() { return *writeback_; }
 
+    // Whether each copy is read back from the disk and compared with its original before
+    // the job trusts it. Set before the job runs.
+    bool verifying() const { return verify_.load(); }
+    void setVerify(bool v) { verify_.store(v); }
+    // The copies written and not yet confirmed on the disk (worker only).
+    CopyLedger& ledger() { return *ledger_; }
+    // Flushes and, when verifying, checks the copies noted since the last confirmation.
+    void confirmCopies();
+    // The copies are being read back: the window shows its checking phase.
+    bool checking() const { return checking_.load(); }
+    void setChecking(bool v) { checking_.store(v); }
+    std::int64_t bytesChecked() const { return bytesChecked_.load(std::memory_order_relaxed); }
+    void addBytesChecked(std::int64_t n) { bytesChecked_.fetch_add(n, std::memory_order_relaxed); }
+    std::int64_t bytesToCheck() const { return bytesToCheck_.load(std::memory_order_relaxed); }
+    void addBytesToCheck(std::int64_t n) { bytesToCheck_.fetch_add(n, std::memory_order_relaxed); }
+
     // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
     // the gate first, so a request waits for at most the chunk being written.
     void takeGate();
@@ -110,6 +127,8 @@ class CopyHandler final : public ICopyHandler {
     // not wholly transferred.
     void markNotTransferred(const std::string& path, NotTransferredReason reason,
                             const std::string& detail = {});
+    // Marks a source as not wholly transferred without naming an item.
+    void markSourceNotTransferred(std::size_t index);
 
     // What the job did not transfer, with reasons; read by the front ends when it ends.
     TransferReport& report() { return report_; }
@@ -119,6 +138,10 @@ class CopyHandler final : public ICopyHandler {
         return transferredItems_.load(std::memory_order_relaxed);
     }
     void countTransferred() { transferredItems_.fetch_add(1, std::memory_order_relaxed); }
+    // Copies counted as transferred that the disk did not confirm.
+    void uncountTransferred(std::int64_t n = 1) {
+        transferredItems_.fetch_sub(n, std::memory_order_relaxed);
+    }
     bool sourceFullyTransferred(std::size_t index) const;
 
     // The folders being copied, outermost first: a link that leads back into one of them
@@ -161,8 +184,13 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<bool> paused_{false};
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> finishing_{false};
+    std::atomic<bool> verify_{false};
+    std::atomic<bool> checking_{false};
+    std::atomic<std::int64_t> bytesChecked_{0};
+    std::atomic<std::int64_t> bytesToCheck_{0};
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
     std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
+    std::unique_ptr<CopyLedger> ledger_ = std::make_unique<CopyLedger>();
 
     // Pause and stop requests waiting for the gate; the worker yields to them.
     std::atomic<int> gateRequests_{0};

@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <boost/filesystem/operations.hpp>
 
+#include "engine/ConflictPolicy.h"
 #include "engine/CopyHandler.h"
 #include "engine/DataSegments.h"
 #include "engine/FileMetadata.h"
@@ -84,6 +86,37 @@ int renameNoReplace(int fd, const std::string& from, const std::string& to) {
     return 0;
 }
 
+struct DigestDeleter {
+    void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+};
+
+// Hands the named copy to the job's ledger, open for reading back when the job checks it.
+void noteCopy(const std::string& source, const FolderHandle& folder, const std::string& name,
+              std::int64_t size, XXH3_state_t* digest, bool bytesBypassed, CopyHandler& job) {
+    CopyLedger::Copy copy;
+    copy.device = folder.device();
+    copy.sourceIndex = job.currentSource();
+    copy.source = source;
+    copy.size = size;
+    if (digest) {
+        copy.destination = folder.path() + "/" + name;
+        copy.fd = ::openat(folder.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (copy.fd < 0) {
+            job.log("Can not open the copy " + copy.destination +
+                    " to check it: " + std::strerror(errno));
+        }
+        copy.digestKnown = !bytesBypassed;
+        if (copy.digestKnown) {
+            copy.digest = XXH3_128bits_digest(digest);
+        }
+        job.addBytesToCheck(copy.digestKnown ? size : 2 * size);
+    }
+    job.ledger().noteCopy(std::move(copy));
+    if (job.ledger().batchFull()) {
+        job.confirmCopies();
+    }
+}
+
 // Creates the temporary file, asking while the disk is full. -1 when there is none.
 int createTemporary(const FolderHandle& folder, const std::string& temporary,
                     const std::string& source, CopyHandler& job, bool& cancelled) {
@@ -105,6 +138,18 @@ int createTemporary(const FolderHandle& folder, const std::string& temporary,
             }
             continue;
         }
+        if (isDiskError(error)) {
+            const DiskErrorAnswer answer = askAboutDiskError(source, error, job);
+            if (answer == DiskErrorAnswer::Retry) {
+                continue;
+            }
+            cancelled = answer == DiskErrorAnswer::Stop;
+            if (!cancelled) {
+                job.markNotTransferred(source, NotTransferredReason::WriteError,
+                                       std::strerror(error));
+            }
+            return -1;
+        }
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         cancelled = !job.askToContinue(PromptTexts::destination());
         return -1;
@@ -112,6 +157,35 @@ int createTemporary(const FolderHandle& folder, const std::string& temporary,
 }
 
 }  // namespace
+
+bool isDiskError(int error) {
+    switch (error) {
+        case EIO:
+        case ENODEV:
+        case ENXIO:
+        case EROFS:
+        case EUCLEAN:
+        case ENOTCONN:
+        case EREMOTEIO:
+        case ESHUTDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+DiskErrorAnswer askAboutDiskError(const std::string& source, int error, CopyHandler& job) {
+    job.log("The disk reported an error while saving " + source + ": " + std::strerror(error));
+    const PromptAnswer answer = job.ask(PromptTexts::diskError(source, std::strerror(error)));
+    if (answer.code == kAnswerStop) {
+        job.setCancelled(true);
+        return DiskErrorAnswer::Stop;
+    }
+    if (job.cancelled()) {
+        return DiskErrorAnswer::Stop;
+    }
+    return answer.code == Policy::Skip ? DiskErrorAnswer::Skip : DiskErrorAnswer::Retry;
+}
 
 NotTransferredReason reasonForError(int error, bool source) {
     switch (error) {
@@ -201,6 +275,9 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
         if (written && written->segments) {
             // A hole counts as done: progress still reaches the file's size.
             const std::int64_t skipped = written->segments->skipHole();
+            if (skipped > 0 && written->bytesBypassed) {
+                *written->bytesBypassed = true;
+            }
             position += skipped;
             job.setDataProcessed(job.dataProcessed() + skipped);
         }
@@ -213,6 +290,9 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             const ssize_t copied = ::copy_file_range(written->sourceFd, nullptr,
                                                      written->descriptor, nullptr, kChunkSize, 0);
             if (copied > 0) {
+                if (written->bytesBypassed) {
+                    *written->bytesBypassed = true;
+                }
                 if (chunkWritten(copied)) {
                     return complete();
                 }
@@ -243,6 +323,9 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             return ChunkCopyResult::Skipped;
         }
 
+        if (written && written->digest) {
+            XXH3_128bits_update(written->digest, buffer, static_cast<std::size_t>(count));
+        }
         if (!holdGate()) {
             return cancel();
         }
@@ -255,8 +338,16 @@ ChunkCopyResult copyChunks(IFileReader& reader, IFileWriter& writer, const std::
             }
             // The prompt runs on the UI thread, which may itself be waiting for the gate to
             // pause or stop: give the gate back while the user is asked.
+            const int error = result < 0 ? errno : ENOSPC;
             release();
-            job.askToContinue(PromptTexts::diskFull());
+            if (error == ENOSPC || error == EDQUOT) {
+                job.askToContinue(PromptTexts::diskFull());
+            } else if (askAboutDiskError(source, error, job) == DiskErrorAnswer::Skip) {
+                removePartial(writer, destination, job, written);
+                job.markNotTransferred(source, NotTransferredReason::WriteError,
+                                       std::strerror(error));
+                return ChunkCopyResult::WriteSkipped;
+            }
             job.takeGate();
             holding = true;
             if (job.cancelled()) {
@@ -332,7 +423,15 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         return PlaceResult::PassedOver;
     }
     FileWriter writer = FileWriter::adopt(fd);
+    job.ledger().noteFolder(folder);
     DataSegments segments(reader.descriptor(), fd, before.st_size, before.st_blocks);
+    const bool verify = job.verifying();
+    const std::unique_ptr<XXH3_state_t, DigestDeleter> digest(verify ? XXH3_createState()
+                                                                     : nullptr);
+    if (digest) {
+        XXH3_128bits_reset(digest.get());
+    }
+    bool bytesBypassed = false;
     // In-kernel chunks within one file system; across two the kernel refuses them anyway.
     const WrittenFile written{
         .descriptor = fd,
@@ -340,13 +439,17 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         .name = temporary,
         .segments = &segments,
         .size = before.st_size,
-        .sourceFd = before.st_dev == folder.device() ? reader.descriptor() : -1};
+        .sourceFd = before.st_dev == folder.device() ? reader.descriptor() : -1,
+        .digest = digest.get(),
+        .bytesBypassed = &bytesBypassed};
     const std::int64_t processedBefore = job.dataProcessed();
     switch (copyChunks(reader, writer, source, folder.path() + "/" + temporary, job, &written)) {
         case ChunkCopyResult::Complete:
             break;
         case ChunkCopyResult::Skipped:
             job.markNotTransferred(source, NotTransferredReason::Unreadable);
+            return PlaceResult::PassedOver;
+        case ChunkCopyResult::WriteSkipped:
             return PlaceResult::PassedOver;
         case ChunkCopyResult::Cancelled:
             job.markNotTransferred(source, NotTransferredReason::Stopped);
@@ -393,6 +496,7 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.log("Changed while it was copied, kept: " + source);
         job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
     }
+    noteCopy(source, folder, finalName, before.st_size, digest.get(), bytesBypassed, job);
     job.setRemainingItems(job.remainingItems() - 1);
     job.countTransferred();
     return PlaceResult::Placed;

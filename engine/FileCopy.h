@@ -1,5 +1,7 @@
 #pragma once
 
+#include <xxhash.h>
+
 #include <functional>
 #include <string>
 
@@ -45,10 +47,19 @@ int takeFinalName(const FolderHandle& folder, const std::string& temporary, cons
 // The report's reason for a failed system call on an item.
 NotTransferredReason reasonForError(int error, bool source);
 
+// Whether error is the device's or the file system's failing rather than a refusal (full,
+// no permission): it gets the disk-error prompt.
+bool isDiskError(int error);
+
+enum class DiskErrorAnswer { Retry, Skip, Stop };
+// Puts the disk-error prompt for source; Stop also cancels the job.
+DiskErrorAnswer askAboutDiskError(const std::string& source, int error, CopyHandler& job);
+
 enum class ChunkCopyResult {
-    Complete,   // every byte written
-    Skipped,    // a read failed; the partial destination is gone, the job goes on
-    Cancelled,  // the partial destination is gone, the job winds down
+    Complete,      // every byte written
+    Skipped,       // a read failed; the partial destination is gone, the job goes on
+    WriteSkipped,  // a write failed, the user skipped it; listed, the partial copy is gone
+    Cancelled,     // the partial destination is gone, the job winds down
 };
 
 // The open destination, so that a partial file is removed only while its path still holds
@@ -65,6 +76,10 @@ struct WrittenFile {
     std::int64_t size = 0;
     // The source's descriptor, for chunks copied inside the kernel; -1 reads and writes.
     int sourceFd = -1;
+    // With a digest, the bytes read are added to it; bytesBypassed is set when some were
+    // not read here (copied inside the kernel, or holes skipped).
+    XXH3_state_t* digest = nullptr;
+    bool* bytesBypassed = nullptr;
 };
 
 // The chunk loop of copyFileData on files already open. The reader and writer are the seam

@@ -12,6 +12,8 @@ const char* promptKindName(PromptKind kind) {
             return "destination";
         case PromptKind::DiskFull:
             return "disk-full";
+        case PromptKind::DiskError:
+            return "disk-error";
         case PromptKind::ReadError:
             return "read-error";
         case PromptKind::ReplaceFile:

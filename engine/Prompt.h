@@ -11,6 +11,7 @@ enum class PromptKind {
     FolderConflict,
     Destination,
     DiskFull,
+    DiskError,  // a write or create failed for another reason than a full disk
     ReadError,
     ReplaceFile,
     ReplaceFolder,
@@ -27,6 +28,7 @@ enum class PromptOptions {
     Hidden,
     Shown,           // as the dialog lays them out
     ShownWithMerge,  // "Merge" (tag 5) inserted at the top and selected
+    RetryOrSkip,     // only "Retry" (tag 0, selected) and "Skip" (tag 4)
 };
 
 // One question put to the user. The host shows it and answers with a PromptAnswer.

@@ -82,6 +82,15 @@ Prompt PromptTexts::diskFull() {
                          "continue to retry.");
 }
 
+Prompt PromptTexts::diskError(const std::string& sourcePath, const std::string& error) {
+    Prompt p = cautionPrompt(PromptKind::DiskError,
+                             "The disk reported an error while saving “%@”: %@. Choose Retry "
+                             "to try again or Skip to leave it out, and click continue.",
+                             {itemName(sourcePath), error});
+    p.options = PromptOptions::RetryOrSkip;
+    return p;
+}
+
 Prompt PromptTexts::readError(const std::string& sourcePath) {
     return cautionPrompt(PromptKind::ReadError, "Can not read “%@”. Click continue to skip.",
                          {itemName(sourcePath)});

@@ -15,6 +15,8 @@ class PromptTexts {
                                  const std::string& existingPath = {});
     static Prompt destination();
     static Prompt diskFull();
+    // A write or create the disk refused with error (the system's text), not for room.
+    static Prompt diskError(const std::string& sourcePath, const std::string& error);
     static Prompt readError(const std::string& sourcePath);
     static Prompt replaceFile(const std::string& sourcePath);
     static Prompt replaceFolder(const std::string& sourcePath);

@@ -202,13 +202,12 @@ void TransferDriver::recordStopped(std::size_t from) {
     }
 }
 
-bool TransferDriver::flushTarget() {
+void TransferDriver::holdTarget() {
     const FolderHandle target = FolderHandle::open(target_);
-    if (!target.valid() || ::syncfs(target.fd()) != 0) {
-        job_.log("Can not flush the copies in " + target_ + ": " + std::strerror(errno));
-        return false;
+    if (!target.valid()) {
+        job_.log("Can not open the target " + target_ + ": " + std::strerror(errno));
     }
-    return true;
+    job_.ledger().noteFolder(target);
 }
 
 void TransferDriver::removeSources() {

@@ -33,8 +33,8 @@ class TransferDriver {
     void placeSources();
     bool hasConflicts() const { return !conflicts_.empty(); }
     void resolveConflicts();
-    // Writes the target's file system to the disk. False when that failed.
-    bool flushTarget();
+    // Keeps a handle on the target's file system, for the flush at the end.
+    void holdTarget();
     void removeSources();
     // Conflicts from index from on that a stop left unsettled go into the job's report.
     void recordStopped(std::size_t from = 0);

@@ -15,6 +15,12 @@ void TransferReport::add(std::string path, NotTransferredReason reason, std::str
     }
 }
 
+void TransferReport::addUnlisted(NotTransferredReason reason, std::int64_t count) {
+    std::lock_guard guard(lock_);
+    total_ += count;
+    counts_[static_cast<std::size_t>(reason)] += count;
+}
+
 std::int64_t TransferReport::total() const {
     std::lock_guard guard(lock_);
     return total_;
@@ -59,6 +65,12 @@ const char* TransferReport::reasonText(NotTransferredReason reason) {
             return "kept by the move, not removed";
         case NotTransferredReason::Stopped:
             return "not transferred: the transfer was stopped";
+        case NotTransferredReason::DiskError:
+            return "the disk reported an error while saving it, so this copy may be damaged";
+        case NotTransferredReason::WriteError:
+            return "not copied: the disk reported an error while writing it";
+        case NotTransferredReason::CopyDiffers:
+            return "the copy differs from the original";
         case NotTransferredReason::Other:
             break;
     }

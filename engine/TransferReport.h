@@ -21,6 +21,12 @@ enum class NotTransferredReason {
     ChangedWhileCopied,
     KeptByMove,
     Stopped,
+    // The flush or the read-back of a written copy failed: it may be damaged.
+    DiskError,
+    // A write or create failed for another reason than a full disk, and was skipped.
+    WriteError,
+    // The copy read back from the device is not what the original holds.
+    CopyDiffers,
     Other,
 };
 inline constexpr std::size_t kNotTransferredReasonCount =
@@ -41,6 +47,8 @@ class TransferReport {
     explicit TransferReport(std::size_t keep = 5000);
 
     void add(std::string path, NotTransferredReason reason, std::string detail = {});
+    // Counts items that are not named one by one.
+    void addUnlisted(NotTransferredReason reason, std::int64_t count);
 
     std::int64_t total() const;
     std::int64_t count(NotTransferredReason reason) const;

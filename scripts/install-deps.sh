@@ -23,7 +23,7 @@ packages=(
     rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
-    nbdkit nbdkit-plugin-python libnbd-bin fuse3 e2fsprogs
+    libxxhash-dev xxhash nbdkit nbdkit-plugin-python libnbd-bin fuse3 e2fsprogs
     sway wl-clipboard wtype qt6-wayland jq kwin-wayland
     xdg-desktop-portal xdg-desktop-portal-kde mutter xwayland python3-gi
     nemo caja dolphin pcmanfm-qt libglib2.0-bin

@@ -32,13 +32,21 @@ using namespace ferrymark;
 namespace {
 
 const char* const kUsage =
-    "usage: fm-transfer [--move] [--progress] [--answer KIND=CODE[,dontask]]...\n"
+    "usage: fm-transfer [--move] [--verify | --no-verify] [--progress]\n"
+    "                   [--answer KIND=CODE[,dontask]]...\n"
     "                   SOURCE... TARGET\n"
     "       fm-transfer --help | --version\n"
     "Copies (or with --move, moves) each SOURCE into the folder TARGET.\n"
-    "  KIND: file-conflict, folder-conflict, destination, disk-full, read-error,\n"
-    "        replace-file, replace-folder\n"
+    "  --verify     once the copies are flushed to the disk, read each one back from the\n"
+    "               device and compare it with its original (XXH3); the default of --move\n"
+    "  --no-verify  trust the disk; the default of a copy\n"
+    "  A move removes an original only once its copy is flushed and, when verified, read\n"
+    "  back and found equal.\n"
+    "  KIND: file-conflict, folder-conflict, destination, disk-full, disk-error,\n"
+    "        read-error, replace-file, replace-folder\n"
     "  CODE: 1 keep both (new name), 2 stop, 3 replace, 4 skip, 5 merge; 0 continue\n"
+    "        (disk-error, a write the disk refused for another reason than room: 0 retry,\n"
+    "        4 skip, 2 stop)\n"
     "  Answers of one kind are used in order; a prompt with none left is answered 2 (stop).\n"
     "  --progress: about once a second, and once at the end, a line on standard error:\n"
     "        progress BYTES_DONE BYTES_TOTAL ITEMS_DONE ITEMS_TOTAL\n"
@@ -53,9 +61,13 @@ const char* const kUsage =
     "Standard error: \"stopped\" when the transfer was stopped, and each item not\n"
     "transferred, one a line: PATH: REASON[: DETAIL] (control characters and backslashes\n"
     "in PATH written as \\xHH), then \"and N more\" when the list was cut short.\n"
+    "  Reasons include \"the disk reported an error while saving it, so this copy may be\n"
+    "  damaged\" (the flush failed), \"not copied: the disk reported an error while writing\n"
+    "  it\" (disk-error answered 4) and \"the copy differs from the original\" (--verify).\n"
     "Ctrl+C or SIGTERM stops the transfer; no partial file stays behind.\n"
     "Exit status: 0 everything transferred, 1 stopped, 2 bad usage or an unusable\n"
-    "source or target, 3 finished with items not transferred.\n";
+    "source or target, 3 finished with items not transferred (including copies the disk\n"
+    "failed to save or that differ from their originals).\n";
 
 constexpr int kExitStopped = 1;
 constexpr int kExitUsage = 2;
@@ -63,8 +75,8 @@ constexpr int kExitNotAll = 3;
 
 std::optional<PromptKind> kindNamed(const std::string& name) {
     for (auto kind : {PromptKind::FileConflict, PromptKind::FolderConflict, PromptKind::Destination,
-                      PromptKind::DiskFull, PromptKind::ReadError, PromptKind::ReplaceFile,
-                      PromptKind::ReplaceFolder}) {
+                      PromptKind::DiskFull, PromptKind::DiskError, PromptKind::ReadError,
+                      PromptKind::ReplaceFile, PromptKind::ReplaceFolder}) {
         if (name == promptKindName(kind)) {
             return kind;
         }
@@ -245,6 +257,7 @@ int main(int argc, char** argv) {
 
     bool move = false;
     bool progress = false;
+    std::optional<bool> verify;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -252,6 +265,8 @@ int main(int argc, char** argv) {
             move = true;
         } else if (arg == "--progress") {
             progress = true;
+        } else if (arg == "--verify" || arg == "--no-verify") {
+            verify = arg == "--verify";
         } else if (arg == "--answer" && i + 1 < argc) {
             if (!parseAnswer(argv[++i], host)) {
                 return fail(std::string("bad answer \"") + argv[i] + "\"\n" + kUsage);
@@ -309,6 +324,8 @@ int main(int argc, char** argv) {
     if (!job) {
         return fail("can not create the job");
     }
+
+    job->setVerify(verify.value_or(move));
 
     std::atomic<bool> finished{false};
     std::thread signalWatcher([&] {

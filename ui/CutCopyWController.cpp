@@ -219,6 +219,11 @@ void CutCopyWController::tick(CopyHandler& job) {
         // A job cancelled before its first tick keeps counting beats without a window.
         return;
     }
+    if (job.checking()) {
+        showChecking(job);
+        return;
+    }
+    checkStart_.reset();
     ui_->lbProcessDesc->setText(
         QCoreApplication::translate("CutCopyWController", "Copying %1 Items to \"%2\"")
             .arg(items(job.remainingItems()), QString::fromStdString(job.currentTarget())));
@@ -241,6 +246,33 @@ void CutCopyWController::tick(CopyHandler& job) {
     }
     ui_->pbTotalProcess->setValue(barValue(progressFraction(job)));
     showDetails(job);
+}
+
+void CutCopyWController::showChecking(const CopyHandler& job) {
+    const std::int64_t checked = job.bytesChecked();
+    const std::int64_t toCheck = std::max(job.bytesToCheck(), checked);
+    // The time left comes from this phase's own pace: reading back is not copying.
+    if (!checkStart_) {
+        checkStart_ = std::make_pair(job.uiBeatCount(), checked);
+    }
+    ui_->lbProcessDesc->setText(
+        QCoreApplication::translate("CutCopyWController", "Checking the copies…"));
+    ui_->lbDataProgressDesc->setText(
+        QCoreApplication::translate("CutCopyWController", "%1 of %2 checked")
+            .arg(size(checked), size(toCheck)));
+    const std::int64_t beats = job.uiBeatCount() - checkStart_->first;
+    const std::int64_t done = checked - checkStart_->second;
+    if (beats >= 2 && done > 0) {
+        const double estimate = static_cast<double>(toCheck - checked) / static_cast<double>(done) *
+                                static_cast<double>(beats);
+        ui_->lbTimeProgressDesc->setText(
+            QCoreApplication::translate("CutCopyWController", "About %1 remain")
+                .arg(duration(estimate)));
+    } else {
+        ui_->lbTimeProgressDesc->clear();
+    }
+    ui_->pbTotalProcess->setValue(
+        barValue(toCheck > 0 ? static_cast<double>(checked) / static_cast<double>(toCheck) : 0.0));
 }
 
 void CutCopyWController::showDetails(const CopyHandler& job) {

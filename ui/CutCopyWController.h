@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "engine/IProgressView.h"
 #include "ui/TransferRate.h"
@@ -73,6 +76,8 @@ class CutCopyWController final : public IProgressView {
     void showPauseTitle(bool paused);
     // The file being copied and the current speed, under the counters.
     void showDetails(const CopyHandler& job);
+    // The read-back of the copies: bytes checked of bytes to check, and the time left.
+    void showChecking(const CopyHandler& job);
     static void callHandler(HandlerLink& link, void (ICopyHandler::*action)());
 
     std::shared_ptr<HandlerLink> link_;
@@ -80,6 +85,8 @@ class CutCopyWController final : public IProgressView {
     QWidget* window_ = nullptr;
     QGraphicsColorizeEffect* pausedLook_ = nullptr;  // owned by the bar
     TransferRate rate_;
+    // The beat and the bytes checked when the checking phase was first shown.
+    std::optional<std::pair<std::int64_t, std::int64_t>> checkStart_;
 };
 
 }  // namespace ferrymark

@@ -3,6 +3,18 @@
 #include <QLocale>
 
 namespace ferrymark {
+namespace {
+
+// The engine's words for the reasons about the disk itself, as lupdate sees them.
+[[maybe_unused]] constexpr const char* kDiskReasons[] = {
+    QT_TRANSLATE_NOOP("TransferReport",
+                      "the disk reported an error while saving it, so this copy may be damaged"),
+    QT_TRANSLATE_NOOP("TransferReport", "not copied: the disk reported an error while writing it"),
+    QT_TRANSLATE_NOOP("TransferReport", "the copy differs from the original"),
+};
+
+}  // namespace
+
 QString OutcomeTexts::items(std::int64_t count) {
     if (count == 1) {
         return tr("1 item");

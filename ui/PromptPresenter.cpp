@@ -36,6 +36,9 @@ constexpr const char* kEngineTexts[] = {
     QT_TRANSLATE_NOOP("PromptTexts",
                       "Operation paused as the disk is full. Free up some space and click "
                       "continue to retry."),
+    QT_TRANSLATE_NOOP("PromptTexts",
+                      "The disk reported an error while saving “%1”: %2. Choose Retry to try "
+                      "again or Skip to leave it out, and click continue."),
     QT_TRANSLATE_NOOP("PromptTexts", "Can not read “%1”. Click continue to skip."),
     QT_TRANSLATE_NOOP("PromptTexts",
                       "You do not have the permission to replace existing file “%1”."),
@@ -121,6 +124,13 @@ std::unique_ptr<AlertWindowController> PromptPresenter::makeDialog(const Prompt&
             dialog->popupOptions()->hide();
             break;
         case PromptOptions::Shown:
+            break;
+        case PromptOptions::RetryOrSkip:
+            dialog->popupOptions()->clear();
+            dialog->popupOptions()->addItem(QCoreApplication::translate("AlertWindow", "Retry"), 0);
+            dialog->popupOptions()->addItem(QCoreApplication::translate("AlertWindow", "Skip"),
+                                            Policy::Skip);
+            dialog->popupOptions()->setCurrentIndex(0);
             break;
         case PromptOptions::ShownWithMerge:
             dialog->popupOptions()->insertItem(

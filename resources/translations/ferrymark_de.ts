@@ -27,6 +27,10 @@
 <context>
     <name>AlertWindow</name>
     <message>
+        <source>Retry</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
         <source>Ferrymark</source>
         <translation>Ferrymark</translation>
     </message>
@@ -100,6 +104,14 @@
 </context>
 <context>
     <name>CutCopyWController</name>
+    <message>
+        <source>Checking the copies…</source>
+        <translation>Die Kopien werden geprüft…</translation>
+    </message>
+    <message>
+        <source>%1 of %2 checked</source>
+        <translation>%1 von %2 geprüft</translation>
+    </message>
     <message>
         <source>Resume</source>
         <translation>Fortsetzen</translation>
@@ -281,6 +293,10 @@
 </context>
 <context>
     <name>PromptTexts</name>
+    <message>
+        <source>The disk reported an error while saving “%1”: %2. Choose Retry to try again or Skip to leave it out, and click continue.</source>
+        <translation>Der Datenträger hat beim Speichern von „%1“ einen Fehler gemeldet: %2. Wählen Sie „Wiederholen“, um es erneut zu versuchen, oder „Überspringen“, um es auszulassen, und klicken Sie auf „Fortfahren“.</translation>
+    </message>
     <message>
         <source>An item named “%1” already exists in this location. Do you want to replace it with the one you’re moving?</source>
         <translation>An diesem Ort gibt es bereits ein Objekt namens „%1“. Möchten Sie es durch das Objekt ersetzen, das Sie verschieben?</translation>
@@ -545,6 +561,22 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
 <context>
     <name>ferrymark::PreferencesWindow</name>
     <message>
+        <source>For moves only</source>
+        <translation>Nur beim Verschieben</translation>
+    </message>
+    <message>
+        <source>For every transfer</source>
+        <translation>Bei jeder Übertragung</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Nie</translation>
+    </message>
+    <message>
+        <source>Check copies against their originals:</source>
+        <translation>Kopien mit ihren Originalen vergleichen:</translation>
+    </message>
+    <message>
         <source>Ferrymark Preferences</source>
         <translation>Ferrymark-Einstellungen</translation>
     </message>
@@ -581,6 +613,21 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>TransferReport</name>
+    <message>
+        <source>the disk reported an error while saving it, so this copy may be damaged</source>
+        <translation>der Datenträger hat beim Speichern einen Fehler gemeldet, diese Kopie ist möglicherweise beschädigt</translation>
+    </message>
+    <message>
+        <source>not copied: the disk reported an error while writing it</source>
+        <translation>nicht kopiert: der Datenträger hat beim Schreiben einen Fehler gemeldet</translation>
+    </message>
+    <message>
+        <source>the copy differs from the original</source>
+        <translation>die Kopie weicht vom Original ab</translation>
     </message>
 </context>
 </TS>

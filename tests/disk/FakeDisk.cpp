@@ -1,8 +1,10 @@
 #include "FakeDisk.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -59,6 +61,29 @@ FakeDisk::~FakeDisk() {
     ::rmdir((state_ + "/mnt").c_str());
     ::rmdir((state_ + "/fuse").c_str());
     ToolRun::run("/bin/rm", {"-rf", "--one-file-system", state_});
+}
+
+bool FakeDisk::deviceHolds(const std::string& bytes) const {
+    const ToolRun run = ToolRun::run("/bin/cat", {state_ + "/loop"});
+    const std::string device = run.out.substr(0, run.out.find('\n'));
+    const int fd = ::open(device.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
+    if (fd < 0) {
+        throw std::runtime_error("can not open " + device);
+    }
+    constexpr std::size_t kBlock = 1 << 20;
+    void* aligned = nullptr;
+    ::posix_memalign(&aligned, 4096, kBlock);
+    const std::unique_ptr<void, decltype(&::free)> buffer(aligned, &::free);
+    // Chunks overlap by the length sought, so that bytes across a boundary are found.
+    std::string window;
+    bool found = false;
+    for (ssize_t n; !found && (n = ::read(fd, aligned, kBlock)) > 0;) {
+        window.append(static_cast<const char*>(aligned), std::size_t(n));
+        found = window.find(bytes) != std::string::npos;
+        window.erase(0, window.size() > bytes.size() ? window.size() - bytes.size() : 0);
+    }
+    ::close(fd);
+    return found;
 }
 
 void FakeDisk::command(const std::string& name) {

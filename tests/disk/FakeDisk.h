@@ -2,6 +2,14 @@
 
 #include <string>
 
+// In a test: skips it with the reason where the disk can not be made, fails it where making
+// it went wrong.
+#define START_DISK(disk)                  \
+    if ((disk).skipped()) {               \
+        GTEST_SKIP() << (disk).problem(); \
+    }                                     \
+    ASSERT_TRUE((disk).problem().empty()) << (disk).problem()
+
 namespace ferrymark::test {
 
 // A real ext4 file system on a block device that the test can make slow, failing or lying
@@ -28,6 +36,8 @@ class FakeDisk {
     const std::string& problem() const { return problem_; }
     bool skipped() const { return skipped_; }
     const std::string& mountPoint() const { return mountPoint_; }
+    // Whether the device itself (read past every cache) holds bytes somewhere.
+    bool deviceHolds(const std::string& bytes) const;
 
     void fail() { command("fail"); }  // every request fails with EIO
     void heal() { command("heal"); }

@@ -12,12 +12,6 @@ using ferrymark::test::FakeDisk;
 
 namespace {
 
-#define START_DISK(disk)                  \
-    if ((disk).skipped()) {               \
-        GTEST_SKIP() << (disk).problem(); \
-    }                                     \
-    ASSERT_TRUE((disk).problem().empty()) << (disk).problem()
-
 std::string block(char fill) {
     return std::string(256 * 1024, fill);
 }

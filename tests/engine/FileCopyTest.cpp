@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "TestTree.h"
 #include "UnprivilegedChild.h"
+#include "engine/ConflictPolicy.h"
 #include "engine/CopyHandler.h"
 #include "engine/FileReader.h"
 #include "engine/FileWriter.h"
@@ -205,11 +207,13 @@ TEST_F(FileCopyTest, ReadErrorRemovesThePartialFileAndAsks) {
     }
 }
 
-// Writes at most 1000 bytes a call, and fails the second call once with nothing written.
+// Writes at most 1000 bytes a call, and fails the second call once with nothing written, as
+// a full disk does (or with another error).
 class ShortWriter final : public IFileWriter {
   public:
     ssize_t write(const void* buffer, std::size_t count) override {
         if (++calls == 2) {
+            errno = error;
             return -1;
         }
         const std::size_t n = std::min<std::size_t>(count, 1000);
@@ -221,6 +225,7 @@ class ShortWriter final : public IFileWriter {
     void close() override {}
     std::string data;
     int calls = 0;
+    int error = ENOSPC;
 };
 
 TEST_F(FileCopyTest, ShortWritesFinishTheChunkAndAFailedWriteIsRetried) {
@@ -237,6 +242,66 @@ TEST_F(FileCopyTest, ShortWritesFinishTheChunkAndAFailedWriteIsRetried) {
               "Operation paused as the disk is full. Free up some space and click continue to "
               "retry.");
     EXPECT_EQ(job->dataProcessed(), 9000);
+}
+
+// A write the disk refuses for another reason than room: its own prompt, naming the error,
+// whose Retry writes the same chunk again, Skip drops the file and Stop the job.
+TEST_F(FileCopyTest, DiskErrorOnWriteIsAskedAboutAsSuch) {
+    struct Case {
+        const char* name;
+        int error;
+        PromptAnswer answer;
+        ChunkCopyResult result;
+        NotTransferredReason listed;  // Other: nothing listed
+    };
+    const Case cases[] = {
+        {"EIO, retry", EIO, {0, false}, ChunkCopyResult::Complete, NotTransferredReason::Other},
+        {"EIO, skip",
+         EIO,
+         {Policy::Skip, false},
+         ChunkCopyResult::WriteSkipped,
+         NotTransferredReason::WriteError},
+        {"EROFS, stop",
+         EROFS,
+         {Policy::Stop, false},
+         ChunkCopyResult::Cancelled,
+         NotTransferredReason::Other},
+        {"ENODEV, skip",
+         ENODEV,
+         {Policy::Skip, false},
+         ChunkCopyResult::WriteSkipped,
+         NotTransferredReason::WriteError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeadlessHost caseHost{HeadlessHost::Threading::Inline};
+        caseHost.addAnswer(PromptKind::DiskError, c.answer);
+        const std::string data = test::TestTree::randomBytes(9000, 2);
+        const auto src = tree.write("src", data);
+        auto job = CopyHandler::initWithFiles({src}, caseHost);
+        FileReader reader(src);
+        ShortWriter writer;
+        writer.error = c.error;
+        EXPECT_EQ(copyChunks(reader, writer, src, tree.path("out"), *job), c.result);
+        ASSERT_EQ(caseHost.prompts().size(), 1u);
+        EXPECT_EQ(caseHost.prompts()[0].kind, PromptKind::DiskError);
+        EXPECT_EQ(caseHost.prompts()[0].message,
+                  "The disk reported an error while saving “src”: " +
+                      std::string(std::strerror(c.error)) +
+                      ". Choose Retry to try again or Skip to leave it out, and click continue.");
+        if (c.result == ChunkCopyResult::Complete) {
+            EXPECT_EQ(writer.data, data);
+        }
+        const auto listed = job->report().entries();
+        if (c.listed == NotTransferredReason::Other) {
+            EXPECT_TRUE(listed.empty());
+        } else {
+            ASSERT_EQ(listed.size(), 1u);
+            EXPECT_EQ(listed[0].reason, c.listed);
+            EXPECT_EQ(listed[0].detail, std::strerror(c.error));
+        }
+        EXPECT_EQ(job->cancelled(), c.result == ChunkCopyResult::Cancelled);
+    }
 }
 
 TEST_F(FileCopyTest, CancelWhilePausedRemovesThePartialFile) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <future>
 #include <random>
 #include <thread>
@@ -23,6 +24,7 @@ class WatchedWriter final : public IFileWriter {
         if (n == failOn) {
             writing.set_value();
             release.get_future().wait();
+            errno = ENOSPC;
             return -1;
         }
         // Hold the gate a while, as a slow disk does, so a pauser is always waiting on it.

@@ -119,6 +119,31 @@ TEST_F(ProgressWindow, RemainingTimeFromTheSecondUnpausedTick) {
     EXPECT_EQ(timeText(), QStringLiteral("About 18 seconds remain"));
 }
 
+// Reading the copies back is a phase of its own: its headline, bytes checked of bytes to
+// check, a bar of its own and a time left from its own pace.
+TEST_F(ProgressWindow, CheckingPhaseShowsBytesCheckedAndTimeLeft) {
+    job->updateUI();
+    countingDone(2, 4000000);
+    job->setDataProcessed(4000000);
+    job->updateUI();
+    job->setFinishing(true);
+    job->setChecking(true);
+    job->addBytesToCheck(4000000);
+    job->updateUI();  // the phase's first beat: nothing checked yet
+    EXPECT_EQ(headline(), QStringLiteral("Checking the copies…"));
+    EXPECT_EQ(timeText(), QString());
+    EXPECT_EQ(bar().value(), 0);
+    job->addBytesChecked(1000000);
+    job->updateUI();
+    job->updateUI();
+    EXPECT_EQ(dataText(), QStringLiteral("1 MB of 4 MB checked"));
+    // 3,000,000 left at 1,000,000 in two beats: six seconds.
+    EXPECT_EQ(timeText(), QStringLiteral("About 6 seconds remain"));
+    EXPECT_EQ(bar().value(), bar().maximum() / 4);
+    job->setChecking(false);
+    job->setFinishing(false);
+}
+
 struct TransferCase {
     const char* name;
     std::int64_t totalItems;

@@ -31,6 +31,9 @@ const Case kCases[] = {
     {"folder conflict", [] { return PromptTexts::folderConflict(kFolder); }, {"Holiday"}},
     {"destination", [] { return PromptTexts::destination(); }, {}},
     {"disk full", [] { return PromptTexts::diskFull(); }, {}},
+    {"disk error",
+     [] { return PromptTexts::diskError(kOdd, "Input/output error"); },
+     {"50%2 off %@ %1.txt", "Input/output error"}},
     {"read error", [] { return PromptTexts::readError(kOdd); }, {"50%2 off %@ %1.txt"}},
     {"replace file", [] { return PromptTexts::replaceFile(kOdd); }, {"50%2 off %@ %1.txt"}},
     {"replace folder", [] { return PromptTexts::replaceFolder(kFolder); }, {"Holiday"}},
@@ -81,6 +84,13 @@ TEST(PromptTranslation, GermanNamesEveryItem) {
     EXPECT_EQ(options,
               (QStringList{QStringLiteral("Zusammenführen"), QStringLiteral("Beide behalten"),
                            QStringLiteral("Ersetzen"), QStringLiteral("Überspringen")}));
+    const auto diskError = PromptPresenter::makeDialog(PromptTexts::diskError(kOdd, "EIO"));
+    QStringList answers;
+    for (int i = 0; i < diskError->popupOptions()->count(); ++i) {
+        answers << diskError->popupOptions()->itemText(i);
+    }
+    EXPECT_EQ(answers,
+              (QStringList{QStringLiteral("Wiederholen"), QStringLiteral("Überspringen")}));
     QCoreApplication::removeTranslator(&german);
 }
 
