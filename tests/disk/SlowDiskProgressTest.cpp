@@ -202,7 +202,7 @@ class ProgressRun {
     std::string other_;
 };
 
-#define START_DISK(rate, ...)               \
+#define START_SLOW_DISK(rate, ...)          \
     startDisk(rate, __VA_ARGS__);           \
     if (IsSkipped() || HasFatalFailure()) { \
         return;                             \
@@ -242,7 +242,7 @@ void expectShownBytesFollow(const std::string& disk, const std::string& source,
 }
 
 TEST_F(SlowDiskProgressTest, ShownBytesFollowTheDevice) {
-    START_DISK("80M", kSourceSize)
+    START_SLOW_DISK("80M", kSourceSize)
     expectShownBytesFollow(disk_->mountPoint(), source_, target_, kSourceSize);
     struct stat copied {};
     ASSERT_EQ(::stat((target_ + "/source.bin").c_str(), &copied), 0);
@@ -251,7 +251,7 @@ TEST_F(SlowDiskProgressTest, ShownBytesFollowTheDevice) {
 
 // Small files are flushed in batches rather than in windows of each file.
 TEST_F(SlowDiskProgressTest, ShownBytesFollowTheDeviceForSmallFiles) {
-    START_DISK("80M", kSourceSize, 1536)
+    START_SLOW_DISK("80M", kSourceSize, 1536)
     expectShownBytesFollow(disk_->mountPoint(), source_, target_, kSourceSize);
     const auto copied = std::distance(std::filesystem::directory_iterator(target_ + "/many"),
                                       std::filesystem::directory_iterator());
@@ -259,7 +259,7 @@ TEST_F(SlowDiskProgressTest, ShownBytesFollowTheDeviceForSmallFiles) {
 }
 
 TEST_F(SlowDiskProgressTest, StopDoesNotWaitForTheCache) {
-    START_DISK("80M", kSourceSize)
+    START_SLOW_DISK("80M", kSourceSize)
     DeviceCounter device(disk_->mountPoint());
     ASSERT_TRUE(device.valid());
     ProgressRun run({source_, target_}, device);
@@ -290,7 +290,7 @@ TEST_F(SlowDiskProgressTest, StopDoesNotWaitForTheCache) {
 // median of five pauses is checked: a single one may meet a journal commit (a sync of
 // another program) that holds up the write of a chunk itself.
 TEST_F(SlowDiskProgressTest, PauseIsNotHeldUpByTheDisk) {
-    START_DISK("4M", 12 * kMiB)
+    START_SLOW_DISK("4M", 12 * kMiB)
     HeadlessHost host;
     auto job = CopyHandler::initWithFiles({source_}, host);
     ASSERT_TRUE(job);
