@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11 dbus-daemon
-    rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
+    rsync util-linux bc locales fonts-dejavu-core xfonts-base acl attr
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
     sway wl-clipboard wtype qt6-wayland jq kwin-wayland qtwayland5
