@@ -57,7 +57,12 @@ void note(std::string& problems, const std::string& what) {
 
 // chown as the process may: root gives both, a user only a group of its own to its own copy.
 template <typename Chown>
-bool keepOwnerBy(const struct stat& source, std::string& problems, Chown chown) {
+bool keepOwnerBy(const struct stat& source, const struct stat& copy, std::string& problems,
+                 Chown chown) {
+    if (copy.st_uid == source.st_uid && copy.st_gid == source.st_gid) {
+        // Already the source's (the usual case): no change of the copy's inode to write.
+        return true;
+    }
     if (::geteuid() == 0) {
         if (chown(source.st_uid, source.st_gid) != 0) {
             // A file system without owners, or one that maps them all to one user.
@@ -90,13 +95,21 @@ mode_t FileMetadata::bitsWithoutList(mode_t mode, const char* list, std::size_t 
 }
 
 bool FileMetadata::keepOwner(int destinationFd, const struct stat& source, std::string& problems) {
-    return keepOwnerBy(source, problems,
+    struct stat copy {};
+    if (::fstat(destinationFd, &copy) != 0) {
+        copy.st_uid = static_cast<uid_t>(-1);
+    }
+    return keepOwnerBy(source, copy, problems,
                        [&](uid_t uid, gid_t gid) { return ::fchown(destinationFd, uid, gid); });
 }
 
 bool FileMetadata::keepLinkOwner(int folderFd, const std::string& name, const struct stat& source,
                                  std::string& problems) {
-    return keepOwnerBy(source, problems, [&](uid_t uid, gid_t gid) {
+    struct stat copy {};
+    if (::fstatat(folderFd, name.c_str(), &copy, AT_SYMLINK_NOFOLLOW) != 0) {
+        copy.st_uid = static_cast<uid_t>(-1);
+    }
+    return keepOwnerBy(source, copy, problems, [&](uid_t uid, gid_t gid) {
         return ::fchownat(folderFd, name.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW);
     });
 }
