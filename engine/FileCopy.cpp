@@ -295,16 +295,13 @@ bool sameVersion(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// Whether the source is still the version opened: the same item at its path (a save that
-// renames a new file over it is a change), with the same size, modification and change
-// times (a writer that puts the modification time back still moves the change time).
-bool unchangedSince(const std::string& source, int sourceFd, const struct stat& before) {
+// Whether the source is still the version opened: the same size, modification and change
+// times (a writer that puts the modification time back still moves the change time). Asked
+// of the open file: one renamed over its path meanwhile leaves this copy whole, and a Move
+// keeps the new one, which changed after the move began.
+bool unchangedSince(int sourceFd, const struct stat& before) {
     struct stat now {};
-    if (::stat(source.c_str(), &now) != 0) {
-        // Gone from its path: the open file is still the whole of what was read.
-        return errno == ENOENT && ::fstat(sourceFd, &now) == 0 && sameVersion(before, now);
-    }
-    return sameVersion(before, now);
+    return ::fstat(sourceFd, &now) == 0 && sameVersion(before, now);
 }
 
 std::string linkText(const std::string& path) {
@@ -389,7 +386,7 @@ FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
         return {PlaceResult::PassedOver};
     }
     writer.close();
-    return {PlaceResult::Placed, !unchangedSince(source, reader.descriptor(), before)};
+    return {PlaceResult::Placed, !unchangedSince(reader.descriptor(), before)};
 }
 
 // Gives the complete temporary item its final name and counts it done.
