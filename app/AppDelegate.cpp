@@ -26,6 +26,7 @@
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
+#include "app/LinkPreference.h"
 #include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
@@ -65,6 +66,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     : QObject(parent), env_(std::move(environment)) {
     initResources();
     defaults_ = std::make_unique<UserDefaults>(env_.settingsPath);
+    linkPreference_ = std::make_unique<LinkPreference>(*defaults_);
     statusMenu_ = std::make_unique<StatusMenu>(this);
     windowMenu_ = std::make_unique<WindowMenu>(statusMenu_->windowMenuItem(),
                                                statusMenu_->windowMenu(), this);
@@ -86,7 +88,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](const std::shared_ptr<CopyHandler>& job) { addWindowToMenu(job); },
         [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
-        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); }});
+        [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); },
+        [this] { return linkPreference_->keepLinks(); }});
     applyStoredHotKeys();
 }
 
@@ -357,6 +360,7 @@ void AppDelegate::showPreferences(QObject*) {
         model.changeHotKey = [this](const QByteArray& slot, const QKeySequence& sequence) {
             return changeHotKey(slot, sequence);
         };
+        model.boxes.push_back([this](QWidget* parent) { return linkPreference_->makeBox(parent); });
         preferences_ = new PreferencesWindow(std::move(model));
         preferences_->setAttribute(Qt::WA_DeleteOnClose);
         connect(preferences_, &QObject::destroyed, this, [this] { preferences_ = nullptr; });

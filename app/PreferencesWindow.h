@@ -31,6 +31,8 @@ class PreferencesWindow : public QDialog {
         std::vector<HotKeyRow> hotKeys;
         // Empty when the key was taken, else the reason it was not.
         std::function<QString(const QByteArray& slot, const QKeySequence&)> changeHotKey;
+        // Further settings, each a box made by its own class, below the hot keys.
+        std::vector<std::function<QWidget*(QWidget* parent)>> boxes;
     };
 
     explicit PreferencesWindow(Model model, QWidget* parent = nullptr);

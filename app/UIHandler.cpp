@@ -126,6 +126,7 @@ bool UIHandler::pasteInto(bool move, const std::string& target, bool fromWindow,
     if (!job) {
         return false;
     }
+    job->setKeepLinks(context.keepLinks && context.keepLinks());
     context.threads.start([job, target, move, fromWindow, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);

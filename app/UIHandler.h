@@ -44,6 +44,8 @@ struct PasteContext {
     std::function<void(TransferOutcome)> jobEnded;
     // UI thread: tells the user why the command did nothing; detail is the log line's.
     std::function<void(PasteRefusal, const std::string& detail)> refuse = {};
+    // UI thread: whether links inside folders are kept as links. Empty: they are followed.
+    std::function<bool()> keepLinks = {};
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager
