@@ -15,8 +15,8 @@ class CopyHandler;
 class TreeTally {
   public:
     using OnFile = std::function<void(std::int64_t size)>;
-    // Calls onFile for every regular file (and kept link); ends early once the job is cancelled when
-    // stopOnCancel. Folders that can not be listed are logged and passed over.
+    // Calls onFile for every regular file (and kept link); ends early once the job is cancelled
+    // when stopOnCancel. Folders that can not be listed are logged and passed over.
     static void walk(const std::string& root, CopyHandler& job, const OnFile& onFile,
                      bool stopOnCancel);
 };
