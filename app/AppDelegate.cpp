@@ -26,6 +26,7 @@
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
 #include "app/GlobalEventHandler.h"
+#include "app/LinkPreference.h"
 #include "app/PreferencesPresenter.h"
 #include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
@@ -68,6 +69,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     // An entry of an earlier version under the name before the reverse-DNS id.
     AutostartEntry::migrate(autostartFolder());
     defaults_ = std::make_unique<UserDefaults>(env_.settingsPath);
+    linkPreference_ = std::make_unique<LinkPreference>(*defaults_);
     statusMenu_ = std::make_unique<StatusMenu>(this);
     windowMenu_ = std::make_unique<WindowMenu>(statusMenu_->windowMenuItem(),
                                                statusMenu_->windowMenu(), this);
@@ -89,7 +91,10 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
                                       [this](const QByteArray& slot, const QKeySequence& sequence) {
                                           return changeHotKey(slot, sequence);
                                       },
-                                      [](const QByteArray& slot) { return hotKeySetting(slot); }});
+                                      [](const QByteArray& slot) { return hotKeySetting(slot); },
+                                      {[this](QWidget* parent) {
+                                          return linkPreference_->makeBox(parent);
+                                      }}});
     paste_ = std::make_unique<PasteContext>(PasteContext{
         bridge, *env_.host, threads_, env_.readClipboard,
         [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
@@ -98,7 +103,9 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](const std::shared_ptr<CopyHandler>& job) { removeWindowFromMenu(job); },
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
         [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); },
-        [this](bool move) { return preferences_->copyCheck().checks(move); }});
+        [this](bool move) { return preferences_->copyCheck().checks(move); },
+        [this] { return linkPreference_->keepLinks(); }});
+        [this] { return linkPreference_->keepLinks(); }});
     applyStoredHotKeys();
 }
 

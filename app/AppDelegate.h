@@ -25,6 +25,7 @@ class IFileManagerBridge;
 class IJobHost;
 class INotifier;
 class PreferencesPresenter;
+class LinkPreference;
 class PreferencesWindow;
 class StatusMenu;
 class TransferNotices;
@@ -137,6 +138,7 @@ class AppDelegate : public QObject {
 
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
+    std::unique_ptr<LinkPreference> linkPreference_;
     std::unique_ptr<StatusMenu> statusMenu_;
     std::unique_ptr<WindowMenu> windowMenu_;
     std::unique_ptr<QSystemTrayIcon> statusBarMItem_;

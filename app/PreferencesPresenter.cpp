@@ -38,6 +38,7 @@ void PreferencesPresenter::show() {
         model.setCheckCopies = [this](int scope) {
             copyCheck_.setScope(static_cast<CopyCheckSetting::Scope>(scope));
         };
+        model.boxes = actions_.boxes;
         window_ = new PreferencesWindow(std::move(model));
         window_->setAttribute(Qt::WA_DeleteOnClose);
     }

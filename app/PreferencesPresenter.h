@@ -5,8 +5,11 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "app/CopyCheckSetting.h"
+
+class QWidget;
 
 namespace ferrymark {
 
@@ -24,6 +27,8 @@ class PreferencesPresenter {
         std::function<bool(bool)> setStartsAtLogin;
         std::function<QString(const QByteArray& slot, const QKeySequence&)> changeHotKey;
         std::function<QString(const QByteArray& slot)> hotKeySetting;
+        // Further settings, each a box made by its own class.
+        std::vector<std::function<QWidget*(QWidget* parent)>> boxes;
     };
 
     PreferencesPresenter(UserDefaults& defaults, StatusMenu& menu, Actions actions);

@@ -64,6 +64,9 @@ PreferencesWindow::PreferencesWindow(Model model, QWidget* parent)
         edits_.push_back(edit);
     }
     layout->addWidget(keys);
+    for (const auto& makeBox : model_.boxes) {
+        layout->addWidget(makeBox(this));
+    }
 
     message_ = new QLabel(this);
     message_->setWordWrap(true);

@@ -35,6 +35,8 @@ class PreferencesWindow : public QDialog {
         // Which transfers check their copies: 0 moves only, 1 every transfer, 2 never.
         int checkCopies = 0;
         std::function<void(int)> setCheckCopies;
+        // Further settings, each a box made by its own class, below the hot keys.
+        std::vector<std::function<QWidget*(QWidget* parent)>> boxes;
     };
 
     explicit PreferencesWindow(Model model, QWidget* parent = nullptr);

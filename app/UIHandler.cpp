@@ -127,6 +127,7 @@ bool UIHandler::pasteInto(bool move, const std::string& target, bool fromWindow,
         return false;
     }
     job->setVerify(context.checksCopies ? context.checksCopies(move) : move);
+    job->setKeepLinks(context.keepLinks && context.keepLinks());
     context.threads.start([job, target, move, fromWindow, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);

@@ -47,6 +47,8 @@ struct PasteContext {
     // Whether a transfer reads its copies back and compares them with the originals;
     // empty: moves do, copies do not.
     std::function<bool(bool move)> checksCopies = {};
+    // UI thread: whether links inside folders are kept as links. Empty: they are followed.
+    std::function<bool()> keepLinks = {};
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager

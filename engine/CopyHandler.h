@@ -86,6 +86,10 @@ class CopyHandler final : public ICopyHandler {
     void setPaused(bool v) { paused_.store(v); }
     bool cancelled() const { return cancelled_.load(); }
     void setCancelled(bool v) { cancelled_.store(v); }
+    // Links inside folders (and links given as sources) are made anew as links instead of
+    // copying what they point to. Set before the job runs.
+    bool keepLinks() const { return keepLinks_.load(); }
+    void setKeepLinks(bool v) { keepLinks_.store(v); }
     // The copies are being flushed to the disk; no byte is left to copy.
     bool finishing() const { return finishing_.load(); }
     void setFinishing(bool v) { finishing_.store(v); }
@@ -188,6 +192,7 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<bool> checking_{false};
     std::atomic<std::int64_t> bytesChecked_{0};
     std::atomic<std::int64_t> bytesToCheck_{0};
+    std::atomic<bool> keepLinks_{false};
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
     std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
     std::unique_ptr<CopyLedger> ledger_ = std::make_unique<CopyLedger>();

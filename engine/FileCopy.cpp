@@ -65,11 +65,6 @@ int finishFile(int sourceFd, const struct stat& status, int destinationFd, DataS
     return 0;
 }
 
-bool sameContentStatus(const struct stat& a, const struct stat& b) {
-    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 // A new name that is never taken from another item, where the file system allows it.
 int renameNoReplace(int fd, const std::string& from, const std::string& to) {
     if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -92,7 +87,8 @@ struct DigestDeleter {
 
 // Hands the named copy to the job's ledger, open for reading back when the job checks it.
 void noteCopy(const std::string& source, const FolderHandle& folder, const std::string& name,
-              std::int64_t size, XXH3_state_t* digest, bool bytesBypassed, CopyHandler& job) {
+              std::int64_t size, const XXH128_hash_t* digest, bool bytesBypassed,
+              CopyHandler& job) {
     CopyLedger::Copy copy;
     copy.device = folder.device();
     copy.sourceIndex = job.currentSource();
@@ -107,7 +103,7 @@ void noteCopy(const std::string& source, const FolderHandle& folder, const std::
         }
         copy.digestKnown = !bytesBypassed;
         if (copy.digestKnown) {
-            copy.digest = XXH3_128bits_digest(digest);
+            copy.digest = *digest;
         }
         job.addBytesToCheck(copy.digestKnown ? size : 2 * size);
     }
@@ -393,34 +389,89 @@ int takeFinalName(const FolderHandle& folder, const std::string& temporary, cons
     return 0;
 }
 
-PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
-                          const std::string& name, FinalName how, CopyHandler& job,
-                          const std::function<std::string()>& nextName) {
-    job.setCurrentItem(source);
+namespace {
+
+// A file that changes while it is copied is copied again this many times more.
+constexpr int kCopiesAgain = 2;
+
+// What one copy of a file's data left.
+struct FileAttempt {
+    PlaceResult result = PlaceResult::Placed;  // Placed: the temporary holds a whole copy
+    bool changed = false;                      // the source changed while it was read
+    std::int64_t size = 0;
+    bool digestTaken = false;    // the copy is to be checked
+    bool bytesBypassed = false;  // some bytes did not pass through here: read it again
+    XXH128_hash_t digest{};
+};
+
+bool sameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Whether the source is still the version opened: the same size, modification and change
+// times (a writer that puts the modification time back still moves the change time). Asked
+// of the open file: one renamed over its path meanwhile leaves this copy whole, and a Move
+// keeps the new one, which changed after the move began.
+bool unchangedSince(int sourceFd, const struct stat& before) {
+    struct stat now {};
+    return ::fstat(sourceFd, &now) == 0 && sameVersion(before, now);
+}
+
+std::string linkText(const std::string& path) {
+    std::string text(256, '\0');
+    for (;;) {
+        const ssize_t size = ::readlink(path.c_str(), text.data(), text.size());
+        if (size < 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(size) < text.size()) {
+            text.resize(static_cast<std::size_t>(size));
+            return text;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
+// A source that can not be opened: a link whose target does not exist says so, with the
+// target, rather than passing for a file that vanished.
+void sourceNotOpened(const std::string& source, int error, CopyHandler& job) {
+    struct stat st {};
+    if (error == ENOENT && ::lstat(source.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        const std::string target = linkText(source);
+        job.log("Link whose target does not exist, not copied: " + source + " -> " + target);
+        job.markNotTransferred(source, NotTransferredReason::DanglingLink, target);
+        return;
+    }
+    job.log("Can not open " + source + " for reading (" + std::strerror(error) +
+            "), it was not copied");
+    job.markNotTransferred(source, reasonForError(error, true), std::strerror(error));
+}
+
+// Copies the source's data and metadata into a new temporary item in folder.
+FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
+                     const std::string& temporary, const std::string& name, CopyHandler& job) {
     FileReader reader(source);
     if (reader.openFailed()) {
-        const int error = errno;
-        job.log("Can not open " + source + " for reading (" + std::strerror(error) +
-                "), it was not copied");
-        job.markNotTransferred(source, reasonForError(error, true), std::strerror(error));
-        return PlaceResult::PassedOver;
+        sourceNotOpened(source, errno, job);
+        return {PlaceResult::PassedOver};
     }
     if (!reader.isRegularFile()) {
         job.log("Not a regular file or folder, not copied: " + source);
         job.markNotTransferred(source, NotTransferredReason::SpecialFile);
-        return PlaceResult::PassedOver;
+        return {PlaceResult::PassedOver};
     }
     const struct stat before = reader.status();
 
-    const std::string temporary = job.inFlight().temporaryName();
     bool cancelled = false;
     const int fd = createTemporary(folder, temporary, source, job, cancelled);
     if (fd < 0) {
         if (cancelled) {
             job.markNotTransferred(source, NotTransferredReason::Stopped);
-            return PlaceResult::Cancelled;
+            return {PlaceResult::Cancelled};
         }
-        return PlaceResult::PassedOver;
+        return {PlaceResult::PassedOver};
     }
     FileWriter writer = FileWriter::adopt(fd);
     job.ledger().noteFolder(folder);
@@ -442,33 +493,39 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         .sourceFd = before.st_dev == folder.device() ? reader.descriptor() : -1,
         .digest = digest.get(),
         .bytesBypassed = &bytesBypassed};
-    const std::int64_t processedBefore = job.dataProcessed();
     switch (copyChunks(reader, writer, source, folder.path() + "/" + temporary, job, &written)) {
         case ChunkCopyResult::Complete:
             break;
         case ChunkCopyResult::Skipped:
             job.markNotTransferred(source, NotTransferredReason::Unreadable);
-            return PlaceResult::PassedOver;
+            return {PlaceResult::PassedOver};
         case ChunkCopyResult::WriteSkipped:
-            return PlaceResult::PassedOver;
+            return {PlaceResult::PassedOver};
         case ChunkCopyResult::Cancelled:
             job.markNotTransferred(source, NotTransferredReason::Stopped);
-            return PlaceResult::Cancelled;
+            return {PlaceResult::Cancelled};
     }
     if (const int error = finishFile(reader.descriptor(), before, fd, segments,
                                      folder.path() + "/" + name, job)) {
         job.log("Can not set the length of the copy of " + source + ": " + std::strerror(error));
         removePartial(writer, folder.path() + "/" + temporary, job, &written);
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
-        return PlaceResult::PassedOver;
+        return {PlaceResult::PassedOver};
     }
     writer.close();
+    FileAttempt done{PlaceResult::Placed, !unchangedSince(reader.descriptor(), before),
+                     before.st_size, digest != nullptr, bytesBypassed};
+    if (digest && !bytesBypassed) {
+        done.digest = XXH3_128bits_digest(digest.get());
+    }
+    return done;
+}
 
-    struct stat after {};
-    const bool changed =
-        ::fstat(reader.descriptor(), &after) != 0 || !sameContentStatus(before, after);
-    reader.close();
-
+// Gives the complete temporary item its final name and counts it done.
+PlaceResult nameCopy(const std::string& source, const FolderHandle& folder,
+                     const std::string& temporary, const std::string& name, FinalName how,
+                     CopyHandler& job, const std::function<std::string()>& nextName,
+                     std::int64_t processedBefore, const FileAttempt* copy) {
     std::string finalName = name;
     int error = takeFinalName(folder, temporary, finalName, how, job);
     while (error == EEXIST && how == FinalName::New && nextName) {
@@ -491,15 +548,101 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         return PlaceResult::PassedOver;
     }
-    if (changed) {
-        // The copy is what was read; the source is no longer that, and a Move keeps it.
-        job.log("Changed while it was copied, kept: " + source);
-        job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
+    if (copy != nullptr) {
+        noteCopy(source, folder, finalName, copy->size, copy->digestTaken ? &copy->digest : nullptr,
+                 copy->bytesBypassed, job);
     }
-    noteCopy(source, folder, finalName, before.st_size, digest.get(), bytesBypassed, job);
     job.setRemainingItems(job.remainingItems() - 1);
     job.countTransferred();
     return PlaceResult::Placed;
+}
+
+// A link made anew with the same target text, its own times and, where permitted, owner.
+PlaceResult writeLinkInto(const std::string& source, const FolderHandle& folder,
+                          const std::string& name, FinalName how, CopyHandler& job,
+                          const std::function<std::string()>& nextName) {
+    struct stat before {};
+    std::string target;
+    for (int attempt = 0;; ++attempt) {
+        struct stat after {};
+        if (::lstat(source.c_str(), &before) != 0 || !S_ISLNK(before.st_mode) ||
+            (target = linkText(source)).empty() || ::lstat(source.c_str(), &after) != 0) {
+            // Gone, or no longer a link: not what was counted.
+            const int error = S_ISLNK(before.st_mode) ? errno : ENOENT;
+            job.log("Can not read the link " + source + ": " + std::strerror(error));
+            job.markNotTransferred(source, reasonForError(error, true), std::strerror(error));
+            return PlaceResult::PassedOver;
+        }
+        if (sameVersion(before, after)) {
+            break;
+        }
+        if (attempt == kCopiesAgain) {
+            job.log("Changed while it was copied: " + source);
+            job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
+            return PlaceResult::PassedOver;
+        }
+    }
+    const std::string temporary = job.inFlight().temporaryName();
+    job.inFlight().noteFolder(folder.path());
+    while (::symlinkat(target.c_str(), folder.fd(), temporary.c_str()) != 0) {
+        const int error = errno;
+        if (error == ENOSPC || error == EDQUOT) {
+            if (!job.askToContinue(PromptTexts::diskFull())) {
+                job.markNotTransferred(source, NotTransferredReason::Stopped);
+                return PlaceResult::Cancelled;
+            }
+            continue;
+        }
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return job.askToContinue(PromptTexts::destination()) ? PlaceResult::PassedOver
+                                                             : PlaceResult::Cancelled;
+    }
+    const std::string problems = FileMetadata::copyToLink(folder.fd(), temporary, before);
+    if (!problems.empty()) {
+        job.log("Copied " + folder.path() + "/" + name +
+                " without all its attributes: " + problems);
+    }
+    job.ledger().noteFolder(folder);
+    return nameCopy(source, folder, temporary, name, how, job, nextName, job.dataProcessed(),
+                    nullptr);
+}
+
+}  // namespace
+
+PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
+                          const std::string& name, FinalName how, CopyHandler& job,
+                          const std::function<std::string()>& nextName) {
+    job.setCurrentItem(source);
+    if (job.keepLinks()) {
+        struct stat st {};
+        if (::lstat(source.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            return writeLinkInto(source, folder, name, how, job, nextName);
+        }
+    }
+    const std::int64_t processedBefore = job.dataProcessed();
+    const std::string temporary = job.inFlight().temporaryName();
+    FileAttempt copy;
+    for (int attempt = 0;; ++attempt) {
+        copy = copyOnce(source, folder, temporary, name, job);
+        if (copy.result != PlaceResult::Placed) {
+            return copy.result;
+        }
+        if (!copy.changed) {
+            break;
+        }
+        if (attempt == kCopiesAgain) {
+            // Still changing: the last copy stays, but the job does not call it done, and
+            // a Move keeps the source.
+            job.log("Changed while it was copied, kept: " + source);
+            job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
+            break;
+        }
+        // A copy of a file that changed meanwhile may hold parts of two versions.
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+        job.log("Changed while it was copied, copying it again: " + source);
+        job.setDataProcessed(processedBefore);
+    }
+    return nameCopy(source, folder, temporary, name, how, job, nextName, processedBefore, &copy);
 }
 
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {

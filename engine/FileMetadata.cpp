@@ -1,6 +1,8 @@
 #include "engine/FileMetadata.h"
 
+#include <fcntl.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -53,6 +55,29 @@ void note(std::string& problems, const std::string& what) {
     problems += (problems.empty() ? "" : "; ") + what + ": " + std::strerror(errno);
 }
 
+// chown as the process may: root gives both, a user only a group of its own to its own copy.
+template <typename Chown>
+bool keepOwnerBy(const struct stat& source, const struct stat& copy, std::string& problems,
+                 Chown chown) {
+    if (copy.st_uid == source.st_uid && copy.st_gid == source.st_gid) {
+        // Already the source's (the usual case): no change of the copy's inode to write.
+        return true;
+    }
+    if (::geteuid() == 0) {
+        if (chown(source.st_uid, source.st_gid) != 0) {
+            // A file system without owners, or one that maps them all to one user.
+            note(problems, "owner not kept");
+            return false;
+        }
+        return true;
+    }
+    if (source.st_uid != ::geteuid()) {
+        return false;
+    }
+    // Refused unless the user belongs to the group; nothing to report then.
+    return chown(static_cast<uid_t>(-1), source.st_gid) == 0;
+}
+
 }  // namespace
 
 mode_t FileMetadata::bitsWithoutList(mode_t mode, const char* list, std::size_t size) {
@@ -69,6 +94,37 @@ mode_t FileMetadata::bitsWithoutList(mode_t mode, const char* list, std::size_t 
     return (mode & ~static_cast<mode_t>(070)) | (group << 3);
 }
 
+bool FileMetadata::keepOwner(int destinationFd, const struct stat& source, std::string& problems) {
+    struct stat copy {};
+    if (::fstat(destinationFd, &copy) != 0) {
+        copy.st_uid = static_cast<uid_t>(-1);
+    }
+    return keepOwnerBy(source, copy, problems,
+                       [&](uid_t uid, gid_t gid) { return ::fchown(destinationFd, uid, gid); });
+}
+
+bool FileMetadata::keepLinkOwner(int folderFd, const std::string& name, const struct stat& source,
+                                 std::string& problems) {
+    struct stat copy {};
+    if (::fstatat(folderFd, name.c_str(), &copy, AT_SYMLINK_NOFOLLOW) != 0) {
+        copy.st_uid = static_cast<uid_t>(-1);
+    }
+    return keepOwnerBy(source, copy, problems, [&](uid_t uid, gid_t gid) {
+        return ::fchownat(folderFd, name.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW);
+    });
+}
+
+std::string FileMetadata::copyToLink(int folderFd, const std::string& name,
+                                     const struct stat& source) {
+    std::string problems;
+    keepLinkOwner(folderFd, name, source, problems);
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::utimensat(folderFd, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        note(problems, "times not set");
+    }
+    return problems;
+}
+
 std::string FileMetadata::copyToFile(int sourceFd, const struct stat& source, int destinationFd) {
     return copy(sourceFd, source, destinationFd, false);
 }
@@ -80,7 +136,9 @@ std::string FileMetadata::copyToFolder(int sourceFd, const struct stat& source, 
 std::string FileMetadata::copy(int sourceFd, const struct stat& source, int destinationFd,
                                bool folder) {
     std::string problems;
-    mode_t bits = keptBits(source.st_mode);
+    // Before the bits: a change of owner clears set-user-id and set-group-id.
+    const bool ownerKept = keepOwner(destinationFd, source, problems);
+    mode_t bits = keptBits(source.st_mode, ownerKept);
     std::vector<char> list;
     if (!readList(sourceFd, kAccessList, list)) {
         // Unknown grants: keep the owner's bits only rather than guess wider ones.

@@ -6,8 +6,9 @@
 
 namespace ferrymark {
 
-// What a copy keeps of its source besides the data: the permission bits (set-user-id and
-// set-group-id dropped), the POSIX access list (and a folder's default list) and the times.
+// What a copy keeps of its source besides the data: owner and group where the process may
+// set them, the permission bits (set-user-id and set-group-id only with the owner and group),
+// the POSIX access list (and a folder's default list) and the times.
 // Works on open descriptors, so a name swapped meanwhile is never touched.
 class FileMetadata {
   public:
@@ -16,8 +17,21 @@ class FileMetadata {
     static std::string copyToFile(int sourceFd, const struct stat& source, int destinationFd);
     static std::string copyToFolder(int sourceFd, const struct stat& source, int destinationFd);
 
-    // The bits a copy gets: the nine permission bits and the sticky bit.
-    static mode_t keptBits(mode_t mode) { return mode & 01777; }
+    // A link's owner and times, for the link name inside folderFd made anew.
+    static std::string copyToLink(int folderFd, const std::string& name, const struct stat& source);
+
+    // Owner and group as far as the process may set them: both as root, else the group
+    // when the user belongs to it. True when both are now the source's. Only root notes a
+    // failure in problems: any other user never expects to keep another's ownership.
+    static bool keepOwner(int destinationFd, const struct stat& source, std::string& problems);
+    static bool keepLinkOwner(int folderFd, const std::string& name, const struct stat& source,
+                              std::string& problems);
+
+    // The bits a copy gets: the nine permission bits and the sticky bit, and set-user-id and
+    // set-group-id when owner and group were kept (elsewhere they would grant another's rights).
+    static mode_t keptBits(mode_t mode, bool ownerKept) {
+        return mode & (ownerKept ? 07777 : 01777);
+    }
     // The bits to use where the access list can not be written: the group bits narrowed to
     // what the list granted the owning group, so that losing the list never widens access.
     static mode_t bitsWithoutList(mode_t mode, const char* list, std::size_t size);

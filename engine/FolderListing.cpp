@@ -58,13 +58,17 @@ bool FolderListing::next(Entry& entry) {
     }
 }
 
-long long FolderListing::regularFileSize(const std::string& name, std::error_code& error) const {
-    struct stat st {};
-    if (::fstatat(::dirfd(dir_), name.c_str(), &st, 0) != 0) {
+bool FolderListing::statusOf(const std::string& name, struct stat& status,
+                             std::error_code& error) const {
+    if (::fstatat(::dirfd(dir_), name.c_str(), &status, 0) != 0) {
         error = std::error_code(errno, std::generic_category());
-        return -1;
+        return false;
     }
-    return S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : -1;
+    return true;
+}
+
+bool FolderListing::status(struct stat& status) const {
+    return dir_ && ::fstat(::dirfd(dir_), &status) == 0;
 }
 
 }  // namespace ferrymark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <system_error>
@@ -26,8 +27,10 @@ class FolderListing {
     const std::error_code& error() const { return error_; }
     // The next entry, "." and ".." left out; false at the end or on an error.
     bool next(Entry& entry);
-    // The size of a regular file among the entries, links followed; -1 when it is none.
-    long long regularFileSize(const std::string& name, std::error_code& error) const;
+    // The status of an entry, links followed. False, with the error, when it has none.
+    bool statusOf(const std::string& name, struct stat& status, std::error_code& error) const;
+    // The status of the folder itself.
+    bool status(struct stat& status) const;
 
   private:
     DIR* dir_ = nullptr;

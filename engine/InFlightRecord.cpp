@@ -153,7 +153,7 @@ void InFlightRecord::cleanUpLeftovers() {
                 struct stat st {};
                 if (!isTemporaryName(itemName) || itemName.rfind(owned, 0) != 0 ||
                     ::fstatat(target.fd(), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-                    !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+                    !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) {
                     continue;
                 }
                 removeTreeAt(target.fd(), itemName, path + "/" + itemName);

@@ -23,8 +23,8 @@ class InFlightRecord {
     void noteFolder(const std::string& folder);
 
     // Removes the temporary items of processes that are gone, and their records. Only
-    // names of the temporary pattern with the dead owner's id, and only regular files and
-    // folders, in the folders its record names.
+    // names of the temporary pattern with the dead owner's id, and only regular files, links
+    // and folders, in the folders its record names.
     static void cleanUpLeftovers();
     // The state folder in use.
     static std::string stateFolder();

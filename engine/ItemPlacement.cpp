@@ -64,15 +64,16 @@ bool examine(const std::string& source, const std::string& destination, CopyHand
     return true;
 }
 
-// The listing already knows most entries' kinds; links are followed.
-bool isFolder(const fs::directory_entry& entry) {
-    error_code ec;
-    return fs::is_directory(entry.status(ec));
-}
-
 // A destination reached through a link may be the source itself: replacing it would
-// delete the very data to be copied.
-bool isSourceItself(const std::string& source, const std::string& destination) {
+// delete the very data to be copied. A link that is kept is an item of its own.
+bool isSourceItself(const std::string& source, const std::string& destination,
+                    const CopyHandler& job) {
+    struct stat from {};
+    struct stat to {};
+    if (job.keepLinks() && ::lstat(source.c_str(), &from) == 0 && S_ISLNK(from.st_mode)) {
+        return ::lstat(destination.c_str(), &to) == 0 && from.st_dev == to.st_dev &&
+               from.st_ino == to.st_ino;
+    }
     error_code ec;
     return fs::equivalent(source, destination, ec) && !ec;
 }
@@ -130,7 +131,7 @@ std::string freeName(const std::string& source, const std::string& destination, 
 // Whether a Replace may go ahead: nothing is removed unless the copy can take its place.
 bool mayReplace(const std::string& source, const std::string& destination, bool folder,
                 CopyHandler& job) {
-    if (isSourceItself(source, destination)) {
+    if (isSourceItself(source, destination, job)) {
         passOver(job, "Not replaced " + destination + " with itself", source,
                  NotTransferredReason::Other, "the same item");
         return false;
@@ -241,9 +242,9 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
     while (listing.next(entry)) {
         const std::string from = source + "/" + entry.name;
         bool isFolder = entry.kind == FolderListing::Kind::Folder;
-        if (entry.kind == FolderListing::Kind::Link || entry.kind == FolderListing::Kind::Unknown) {
-            error_code ec;
-            isFolder = fs::is_directory(fs::status(from, ec));  // links are followed
+        if (entry.kind == FolderListing::Kind::Unknown ||
+            (entry.kind == FolderListing::Kind::Link && !job.keepLinks())) {
+            isFolder = placedAsFolder(from, job);
         }
         const PlaceResult result =
             isFolder ? copyTreeInto(from, folder, entry.name, job, conflicts, true)
@@ -328,6 +329,14 @@ bool keepBoth(const std::string& source, const std::string& destination, bool fo
 }
 
 }  // namespace
+
+bool placedAsFolder(const std::string& source, const CopyHandler& job) {
+    struct stat st {};
+    if (job.keepLinks()) {
+        return ::lstat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    return ::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 bool placeFile(const std::string& source, const std::string& destination,
                DeferredConflictList& conflicts, CopyHandler& job) {
@@ -419,7 +428,7 @@ bool placeDirectory(const std::string& source, const std::string& destination,
             for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
                 const fs::path entry = it->path();
                 const std::string child = (fs::path(destination) / entry.filename()).string();
-                const bool goOn = isFolder(*it)
+                const bool goOn = placedAsFolder(entry.string(), job)
                                       ? placeDirectory(entry.string(), child, conflicts, job)
                                       : placeFile(entry.string(), child, conflicts, job);
                 if (!goOn) {

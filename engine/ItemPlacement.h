@@ -8,6 +8,9 @@ namespace ferrymark {
 
 class CopyHandler;
 
+// Whether source is placed as a folder: links are followed, unless the job keeps them.
+bool placedAsFolder(const std::string& source, const CopyHandler& job);
+
 // Each returns true to go on, false when the job has been cancelled.
 
 // Places a non-folder source at destination, applying the job's file conflict policy.

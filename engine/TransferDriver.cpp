@@ -80,6 +80,11 @@ void TransferDriver::countSources() {
             return;
         }
         error_code ec;
+        if (job_.keepLinks() && fs::is_symlink(fs::symlink_status(source, ec))) {
+            // Made anew as a link: one item of no data.
+            job_.setTotalItems(job_.totalItems() + 1);
+            continue;
+        }
         const fs::file_status st = fs::status(source, ec);
         if (fs::is_regular_file(st)) {
             const auto size = fs::file_size(source, ec);
@@ -130,8 +135,7 @@ void TransferDriver::placeSources() {
             job_.markNotTransferred(source.string(), NotTransferredReason::Other, e.what());
             continue;
         }
-        error_code ec;
-        if (fs::is_directory(fs::status(source, ec))) {
+        if (placedAsFolder(source.string(), job_)) {
             placeDirectory(source.string(), destination.string(), conflicts_, job_);
         } else {
             placeFile(source.string(), destination.string(), conflicts_, job_);

@@ -55,6 +55,8 @@ const char* TransferReport::reasonText(NotTransferredReason reason) {
             return "special file, not copied";
         case NotTransferredReason::LinkCycle:
             return "link leads back into its own folder";
+        case NotTransferredReason::DanglingLink:
+            return "link whose target does not exist";
         case NotTransferredReason::NameTooLong:
             return "name too long";
         case NotTransferredReason::OutOfSpace:

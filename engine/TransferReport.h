@@ -16,6 +16,7 @@ enum class NotTransferredReason {
     Vanished,
     SpecialFile,
     LinkCycle,
+    DanglingLink,
     NameTooLong,
     OutOfSpace,
     ChangedWhileCopied,

@@ -20,7 +20,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox dbus-x11 dbus-daemon
-    rsync util-linux bc locales fonts-dejavu-core xfonts-base acl
+    rsync util-linux bc locales fonts-dejavu-core xfonts-base acl attr
     nautilus thunar xfconf trayer xclip imagemagick
     dunst
     libxxhash-dev xxhash nbdkit nbdkit-plugin-python libnbd-bin fuse3 e2fsprogs

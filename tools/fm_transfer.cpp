@@ -32,7 +32,7 @@ using namespace ferrymark;
 namespace {
 
 const char* const kUsage =
-    "usage: fm-transfer [--move] [--verify | --no-verify] [--progress]\n"
+    "usage: fm-transfer [--move] [--verify | --no-verify] [--no-dereference] [--progress]\n"
     "                   [--answer KIND=CODE[,dontask]]...\n"
     "                   SOURCE... TARGET\n"
     "       fm-transfer --help | --version\n"
@@ -42,6 +42,15 @@ const char* const kUsage =
     "  --no-verify  trust the disk; the default of a copy\n"
     "  A move removes an original only once its copy is flushed and, when verified, read\n"
     "  back and found equal.\n"
+    "  --no-dereference  keep links as links (made anew with the same target text)\n"
+    "        instead of copying what they point to; a SOURCE that is a link is kept too.\n"
+    "        Without it, links are followed, and a link whose target does not exist is\n"
+    "        listed as such.\n"
+    "Owner and group are kept where the process may set them: always as root, and a\n"
+    "group the user belongs to otherwise. Set-user-id and set-group-id bits are kept\n"
+    "only with the owner and group. Permission bits, access lists and times are kept.\n"
+    "A file that changes while it is copied is copied again (twice at most), then\n"
+    "listed as changed while it was copied.\n"
     "  KIND: file-conflict, folder-conflict, destination, disk-full, disk-error,\n"
     "        read-error, replace-file, replace-folder\n"
     "  CODE: 1 keep both (new name), 2 stop, 3 replace, 4 skip, 5 merge; 0 continue\n"
@@ -258,6 +267,7 @@ int main(int argc, char** argv) {
     bool move = false;
     bool progress = false;
     std::optional<bool> verify;
+    bool keepLinks = false;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -267,6 +277,8 @@ int main(int argc, char** argv) {
             progress = true;
         } else if (arg == "--verify" || arg == "--no-verify") {
             verify = arg == "--verify";
+        } else if (arg == "--no-dereference") {
+            keepLinks = true;
         } else if (arg == "--answer" && i + 1 < argc) {
             if (!parseAnswer(argv[++i], host)) {
                 return fail(std::string("bad answer \"") + argv[i] + "\"\n" + kUsage);
@@ -301,7 +313,9 @@ int main(int argc, char** argv) {
     }
     for (auto& source : paths) {
         source = itemPath(source);
-        if (liesIn(target, source)) {
+        // A link kept as a link is copied alone, whatever it points to.
+        const bool keptLink = keepLinks && fs::is_symlink(fs::symlink_status(source, ec));
+        if (!keptLink && liesIn(target, source)) {
             return fail("can not copy " + source + " into itself");
         }
     }
@@ -324,6 +338,7 @@ int main(int argc, char** argv) {
     if (!job) {
         return fail("can not create the job");
     }
+    job->setKeepLinks(keepLinks);
 
     job->setVerify(verify.value_or(move));
 

@@ -237,6 +237,21 @@
     </message>
 </context>
 <context>
+    <name>LinkPreference</name>
+    <message>
+        <source>Links inside folders</source>
+        <translation>Verknüpfungen in Ordnern</translation>
+    </message>
+    <message>
+        <source>Copy what they point to</source>
+        <translation>Kopieren, worauf sie zeigen</translation>
+    </message>
+    <message>
+        <source>Keep them as links</source>
+        <translation>Als Verknüpfungen behalten</translation>
+    </message>
+</context>
+<context>
     <name>OutcomeTexts</name>
     <message>
         <source>1 item</source>

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTimer>
 
@@ -310,6 +311,25 @@ INSTANTIATE_TEST_SUITE_P(
                       AutostartMigrationCase{"NewOnlyIsKept", nullptr, kNew, kNew},
                       AutostartMigrationCase{"NoneStaysNone", nullptr, nullptr, nullptr}),
     [](const auto& info) { return info.param.name; });
+
+// The choice for links inside folders is stored as it is picked and shown again later.
+TEST_F(AppDelegateTest, TheLinkChoiceIsStoredAndShownAgain) {
+    int shown = 0;
+    auto delegate = launch(true, &shown);
+    delegate->showPreferences(nullptr);
+    auto* follow = delegate->preferencesWindow()->findChild<QRadioButton*>("rbFollowLinks");
+    auto* keep = delegate->preferencesWindow()->findChild<QRadioButton*>("rbKeepLinks");
+    ASSERT_NE(follow, nullptr);
+    ASSERT_NE(keep, nullptr);
+    EXPECT_TRUE(follow->isChecked());  // links are followed unless the user chose otherwise
+    keep->setChecked(true);
+    QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+    EXPECT_TRUE(stored.value("keepLinks").toBool());
+    delegate.reset();
+    auto later = launch(std::nullopt, &shown);
+    later->showPreferences(nullptr);
+    EXPECT_TRUE(later->preferencesWindow()->findChild<QRadioButton*>("rbKeepLinks")->isChecked());
+}
 
 struct HotKeyCase {
     const char* name;

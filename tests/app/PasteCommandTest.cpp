@@ -1,5 +1,10 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <mutex>
 
 #include "TestTree.h"
@@ -178,6 +183,31 @@ TEST_F(PasteCommandTest, MoveRemovesTheSources) {
     EXPECT_TRUE(paste(true));
     EXPECT_EQ(tree.read("target/a"), "a");
     EXPECT_FALSE(tree.exists("src/a"));
+}
+
+// A link inside a copied folder is kept as a link only when the user chose so.
+TEST_F(PasteCommandTest, LinksInsideFoldersFollowThePreference) {
+    struct Case {
+        const char* label;
+        std::function<bool()> keepLinks;
+        bool kept;
+    };
+    for (const Case& c : {Case{"no preference", {}, false},
+                          Case{"copy what they point to", [] { return false; }, false},
+                          Case{"keep them as links", [] { return true; }, true}}) {
+        SCOPED_TRACE(c.label);
+        tree.write("src/file", "data");
+        ::symlink("file", tree.path("src/link").c_str());
+        copied.paths = {tree.path("src")};
+        context.keepLinks = c.keepLinks;
+        EXPECT_TRUE(paste());
+        struct stat st {};
+        ASSERT_EQ(::lstat(tree.path("target/src/link").c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode), c.kept);
+        EXPECT_EQ(tree.read("target/src/link"), "data");
+        std::filesystem::remove_all(tree.path("target/src"));
+        std::filesystem::remove_all(tree.path("src"));
+    }
 }
 
 TEST_F(PasteCommandTest, ItemsThatHoldTheTargetAreLeftOutOrStopThePaste) {

@@ -77,13 +77,15 @@ TEST_F(FileCopyTest, CountsBytesOncePerChunk) {
     EXPECT_EQ(tree.read("out"), data);
 }
 
-TEST_F(FileCopyTest, KeepsPermissionBitsButNoSetId) {
+// Set-user-id and set-group-id stay with the owner and group, which are the copier's own
+// here (or kept, as root).
+TEST_F(FileCopyTest, KeepsPermissionBitsAndSetIdWithTheOwner) {
     struct Case {
         unsigned sourceMode;
         unsigned expected;
     };
     for (const Case c :
-         {Case{0444, 0444}, Case{04755, 0755}, Case{02750, 0750}, Case{0600, 0600}}) {
+         {Case{0444, 0444}, Case{04755, 04755}, Case{02750, 02750}, Case{0600, 0600}}) {
         SCOPED_TRACE(c.sourceMode);
         const auto src = tree.write("src", "data", c.sourceMode);
         const auto dst = tree.path("out");

@@ -48,7 +48,7 @@ bool run(const std::string& command) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST(KeptAttributesTest, FilesAndFoldersKeepTheirBitsWithoutSetIdAndTheirModificationTime) {
+TEST(KeptAttributesTest, FilesAndFoldersKeepTheirBitsAndTheirModificationTime) {
     struct Case {
         const char* name;
         bool folder;
@@ -56,11 +56,11 @@ TEST(KeptAttributesTest, FilesAndFoldersKeepTheirBitsWithoutSetIdAndTheirModific
         mode_t expected;
     };
     const Case cases[] = {
-        {"private", false, 0600, 0600},      {"shared", false, 0644, 0644},
-        {"tool", false, 0755, 0755},         {"read-only", false, 0444, 0444},
-        {"set-user-id", false, 04755, 0755}, {"set-group-id", false, 02750, 0750},
-        {"owner-only", true, 0700, 0700},    {"group", true, 0750, 0750},
-        {"sticky", true, 01777, 01777},      {"group-id-dir", true, 02775, 0775},
+        {"private", false, 0600, 0600},       {"shared", false, 0644, 0644},
+        {"tool", false, 0755, 0755},          {"read-only", false, 0444, 0444},
+        {"set-user-id", false, 04755, 04755}, {"set-group-id", false, 02750, 02750},
+        {"owner-only", true, 0700, 0700},     {"group", true, 0750, 0750},
+        {"sticky", true, 01777, 01777},       {"group-id-dir", true, 02775, 02775},
     };
     test::TestTree tree;
     std::vector<std::string> sources;

@@ -35,7 +35,9 @@ TEST_F(TransferJobTest, SingleFileIsCountedAndCopied) {
                                                "End copy to \"" + tree.path("dst") + "\""}));
 }
 
-TEST_F(TransferJobTest, CountsEveryFileAtEveryDepthButNotLinkedFolders) {
+// The count enters the linked folders that the copy enters, so the totals are what the
+// job copies: the bar ends at its end, and no item is left over or missing.
+TEST_F(TransferJobTest, CountsEveryFileAtEveryDepthAndTheLinkedFoldersTheCopyEnters) {
     tree.write("src/a", "12345");
     tree.write("src/.dot", "12");
     tree.write("src/sub/deeper/b", "123");
@@ -43,13 +45,20 @@ TEST_F(TransferJobTest, CountsEveryFileAtEveryDepthButNotLinkedFolders) {
     tree.write("outside/c", "1234567");
     tree.symlink("src/linkfile", tree.path("outside/c"));
     tree.symlink("src/linkdir", tree.path("outside"));
+    tree.symlink("src/sub/inside", "deeper");
+    tree.symlink("src/sub/deeper/back", "../..");  // refused by the copy: not counted
     tree.symlink("src/broken", tree.path("nowhere"));
     tree.mkdir("dst");
     transfer.run({tree.path("src")}, tree.path("dst"));
-    EXPECT_EQ(transfer.job->totalItems(), 4);  // a, .dot, b, linkfile
-    EXPECT_EQ(transfer.job->totalData(), 5 + 2 + 3 + 7);
+    // a, .dot, b, linkfile, linkdir/c, sub/inside/b
+    EXPECT_EQ(transfer.job->totalItems(), 6);
+    EXPECT_EQ(transfer.job->totalData(), 5 + 2 + 3 + 7 + 7 + 3);
+    EXPECT_EQ(transfer.job->remainingItems(), 0);
+    EXPECT_EQ(transfer.job->dataProcessed(), transfer.job->totalData());
     EXPECT_EQ(tree.read("dst/src/linkfile"), "1234567");
-    EXPECT_FALSE(transfer.job->sourceFullyTransferred(0));  // the broken link
+    EXPECT_EQ(tree.read("dst/src/linkdir/c"), "1234567");
+    EXPECT_EQ(tree.read("dst/src/sub/inside/b"), "123");
+    EXPECT_FALSE(transfer.job->sourceFullyTransferred(0));  // the broken link, the way back
 }
 
 TEST_F(TransferJobTest, ConflictsAreAskedAfterEverythingElseInListOrder) {

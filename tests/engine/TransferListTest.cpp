@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 
+#include "SmallDisk.h"
 #include "TestTree.h"
 #include "TransferRun.h"
 #include "UnprivilegedChild.h"
@@ -21,27 +22,7 @@ namespace {
 using Names = std::vector<std::string>;
 using Reason = NotTransferredReason;
 
-// A small tmpfs of its own, for a full disk or one out of inodes.
-class SmallDisk {
-  public:
-    SmallDisk(const std::string& at, const char* options) : at_(at) {
-        if (::geteuid() != 0) {
-            why_ = "needs root to mount a small tmpfs";
-        } else if (::mount("tmpfs", at.c_str(), "tmpfs", 0, options) != 0) {
-            why_ = std::string("can not mount a tmpfs here: ") + std::strerror(errno);
-        }
-    }
-    ~SmallDisk() {
-        if (why_.empty()) {
-            ::umount2(at_.c_str(), MNT_DETACH);
-        }
-    }
-    const std::string& unavailable() const { return why_; }
-
-  private:
-    std::string at_;
-    std::string why_;
-};
+using test::SmallDisk;
 
 struct Scenario {
     const char* label;
@@ -135,19 +116,24 @@ TEST(TransferListTest, WhatWasPassedOverIsListedWithItsReason) {
          {},
          {Reason::OutOfSpace, Reason::Stopped},
          {}},
-        {"a source changed while it was copied",
+        {"a source that changes each time it is copied",
          "size=1m",
          [](test::TestTree& t) {
              t.write("dst/filler", std::string(900 * 1024, 'f'));
              return Names{t.write("src/grows", std::string(300 * 1024, 'g'))};
          },
          [](test::TestTree& t, const Prompt&) {
-             // While the disk is full mid-copy, the source grows and room is made.
+             // While the disk is full mid-copy, the source changes and room is made.
              ::unlink(t.path("dst/filler").c_str());
              t.write("src/grows", std::string(301 * 1024, 'h'));
              return PromptAnswer{0, false};
          },
-         {},
+         [](test::TestTree& t, const std::string& line) {
+             // Each copy again meets a full disk, and so a change, once more.
+             if (line.find("copying it again") != std::string::npos) {
+                 t.write("dst/filler", std::string(900 * 1024, 'f'));
+             }
+         },
          {Reason::ChangedWhileCopied},
          {"src/grows"}},
     };

@@ -15,10 +15,14 @@ std::string UnprivilegedChild::unavailableReason() {
 }
 
 int UnprivilegedChild::run(const std::function<int()>& work) {
+    return run(work, {});
+}
+
+int UnprivilegedChild::run(const std::function<int()>& work, const std::vector<gid_t>& groups) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const gid_t nogroup = 65534;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(65534) != 0) {
+        if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(kGroup) != 0 ||
+            ::setuid(kUser) != 0) {
             ::_exit(254);
         }
         ::_exit(work());
