@@ -86,15 +86,14 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
     preferences_ = std::make_unique<PreferencesPresenter>(
         *defaults_, *statusMenu_,
-        PreferencesPresenter::Actions{[this] { return startsAtLogin(); },
-                                      [this](bool on) { return setStartsAtLogin(on); },
-                                      [this](const QByteArray& slot, const QKeySequence& sequence) {
-                                          return changeHotKey(slot, sequence);
-                                      },
-                                      [](const QByteArray& slot) { return hotKeySetting(slot); },
-                                      {[this](QWidget* parent) {
-                                          return linkPreference_->makeBox(parent);
-                                      }}});
+        PreferencesPresenter::Actions{
+            [this] { return startsAtLogin(); },
+            [this](bool on) { return setStartsAtLogin(on); },
+            [this](const QByteArray& slot, const QKeySequence& sequence) {
+                return changeHotKey(slot, sequence);
+            },
+            [](const QByteArray& slot) { return hotKeySetting(slot); },
+            {[this](QWidget* parent) { return linkPreference_->makeBox(parent); }}});
     paste_ = std::make_unique<PasteContext>(PasteContext{
         bridge, *env_.host, threads_, env_.readClipboard,
         [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
@@ -104,7 +103,6 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
         [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); },
         [this](bool move) { return preferences_->copyCheck().checks(move); },
-        [this] { return linkPreference_->keepLinks(); }});
         [this] { return linkPreference_->keepLinks(); }});
     applyStoredHotKeys();
 }
