@@ -54,6 +54,9 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     TransferDriver driver(*this, target);
     host_.log("Begin copy to \"" + target + "\"");
     InFlightRecord::cleanUpLeftovers();
+    if (const std::string notice = InFlightRecord::takeUnavailableNotice(); !notice.empty()) {
+        host_.log(notice);
+    }
     driver.markStart();
     setCurrentTarget(driver.targetName());
     setDataProcessed(-1);

@@ -86,7 +86,7 @@ int renameNoReplace(int fd, const std::string& from, const std::string& to) {
 // Creates the temporary file, asking while the disk is full. -1 when there is none.
 int createTemporary(const FolderHandle& folder, const std::string& temporary,
                     const std::string& source, CopyHandler& job, bool& cancelled) {
-    job.inFlight().noteFolder(folder.path());
+    job.inFlight().noteFolder(folder.fd(), folder.path());
     for (;;) {
         // Only the owner can read the file until it is complete and has the source's bits:
         // the partial copy of a private file must not be readable by others meanwhile.

@@ -276,7 +276,7 @@ bool replaceWithTree(const std::string& source, const std::string& destination, 
         return true;
     }
     const std::string temporary = job.inFlight().temporaryName();
-    job.inFlight().noteFolder(target.folder.path());
+    job.inFlight().noteFolder(target.folder.fd(), target.folder.path());
     const auto passedOverBefore = job.report().total();
     const PlaceResult result = copyTreeInto(source, target.folder, temporary, job, nullptr, false);
     const bool complete = result == PlaceResult::Placed && job.report().total() == passedOverBefore;
