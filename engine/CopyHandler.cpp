@@ -81,10 +81,12 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     setFinishing(true);
     const bool flushed = driver.flushTarget();
     setFinishing(false);
+    driver.confirmCopies();
     if (!cancelled() && deleteAfter && flushed) {
         driver.removeSources();
     }
     inFlight_ = std::make_unique<InFlightRecord>();
+    journal_ = std::make_unique<CopyJournal>();
 
     stopHeartbeat();
     closeGate();

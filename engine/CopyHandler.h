@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConflictPolicy.h"
+#include "CopyJournal.h"
 #include "DeferredConflict.h"
 #include "ICopyHandler.h"
 #include "IHeartbeat.h"
@@ -90,6 +91,8 @@ class CopyHandler final : public ICopyHandler {
 
     // The temporary names of the running job (worker only).
     InFlightRecord& inFlight() { return *inFlight_; }
+    // What the job copied, for the checks at its end (worker only).
+    CopyJournal& journal() { return *journal_; }
 
     // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
     // the gate first, so a request waits for at most the chunk being written.
@@ -159,6 +162,7 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> finishing_{false};
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
+    std::unique_ptr<CopyJournal> journal_ = std::make_unique<CopyJournal>();
 
     // Pause and stop requests waiting for the gate; the worker yields to them.
     std::atomic<int> gateRequests_{0};

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <boost/filesystem/operations.hpp>
 
@@ -283,6 +284,87 @@ int takeFinalName(const FolderHandle& folder, const std::string& temporary, cons
     return 0;
 }
 
+namespace {
+
+PlaceResult nameCopy(const std::string& source, const struct stat& status,
+                     const FolderHandle& folder, const std::string& temporary,
+                     std::uint64_t copyInode, const std::string& name, FinalName how,
+                     CopyHandler& job, const std::function<std::string()>& nextName,
+                     std::int64_t processedBefore) {
+    std::string finalName = name;
+    int error = takeFinalName(folder, temporary, finalName, how, job);
+    while (error == EEXIST && how == FinalName::New && nextName) {
+        finalName = nextName();
+        if (finalName.empty()) {
+            break;
+        }
+        error = takeFinalName(folder, temporary, finalName, how, job);
+    }
+    if (error != 0) {
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+        if (error == EEXIST && how == FinalName::New && !nextName) {
+            // Taken by another program while this copy was written: a conflict like any
+            // other, met afresh.
+            job.setDataProcessed(processedBefore);
+            return PlaceResult::NameTaken;
+        }
+        job.log("Can not name the copy " + folder.path() + "/" + finalName + ": " +
+                std::strerror(error));
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return PlaceResult::PassedOver;
+    }
+    job.journal().noteFile(static_cast<std::uint32_t>(job.currentSource()), source, status, folder,
+                           finalName, copyInode);
+    job.setRemainingItems(job.remainingItems() - 1);
+    job.countTransferred();
+    return PlaceResult::Placed;
+}
+
+// A file with more than one name whose other name this job already copied: the copy gets
+// a second name too, as in the source, where the target's file system allows it. Nothing
+// when it can not.
+std::optional<PlaceResult> linkEarlierCopy(const std::string& source, const struct stat& status,
+                                           const FolderHandle& folder, const std::string& name,
+                                           FinalName how, CopyHandler& job,
+                                           const std::function<std::string()>& nextName) {
+    const std::string earlier = job.journal().earlierCopy(status);
+    if (earlier.empty()) {
+        return std::nullopt;
+    }
+    const int fd = ::open(earlier.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat copy {};
+    int linked = -1;
+    const std::string temporary = job.inFlight().temporaryName();
+    if (::fstat(fd, &copy) == 0 && S_ISREG(copy.st_mode) &&
+        job.journal().isEarlierCopy(status, copy.st_ino) && copy.st_dev == folder.device()) {
+        job.inFlight().noteFolder(folder.fd(), folder.path());
+        // Through the descriptor: the very file checked, whatever its path holds by now.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        linked =
+            ::linkat(AT_FDCWD, self.c_str(), folder.fd(), temporary.c_str(), AT_SYMLINK_FOLLOW);
+    }
+    ::close(fd);
+    if (linked != 0) {
+        return std::nullopt;  // another file system, too many links, none at all: a copy
+    }
+    const std::int64_t processedBefore = job.dataProcessed();
+    job.setDataProcessed(processedBefore + status.st_size);
+    const PlaceResult result = nameCopy(source, status, folder, temporary, copy.st_ino, name, how,
+                                        job, nextName, processedBefore);
+    // A name that already was this file: the rename left both names.
+    struct stat left {};
+    if (::fstatat(folder.fd(), temporary.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 &&
+        left.st_ino == copy.st_ino) {
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+    }
+    return result;
+}
+
+}  // namespace
+
 PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
                           const std::string& name, FinalName how, CopyHandler& job,
                           const std::function<std::string()>& nextName) {
@@ -301,6 +383,11 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         return PlaceResult::PassedOver;
     }
     const struct stat before = reader.status();
+    if (before.st_nlink > 1) {
+        if (const auto linked = linkEarlierCopy(source, before, folder, name, how, job, nextName)) {
+            return *linked;
+        }
+    }
 
     const std::string temporary = job.inFlight().temporaryName();
     bool cancelled = false;
@@ -340,43 +427,21 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         return PlaceResult::PassedOver;
     }
+    struct stat copy {};
+    ::fstat(fd, &copy);
     writer.close();
 
     struct stat after {};
     const bool changed =
         ::fstat(reader.descriptor(), &after) != 0 || !sameContentStatus(before, after);
     reader.close();
-
-    std::string finalName = name;
-    int error = takeFinalName(folder, temporary, finalName, how, job);
-    while (error == EEXIST && how == FinalName::New && nextName) {
-        finalName = nextName();
-        if (finalName.empty()) {
-            break;
-        }
-        error = takeFinalName(folder, temporary, finalName, how, job);
-    }
-    if (error != 0) {
-        ::unlinkat(folder.fd(), temporary.c_str(), 0);
-        if (error == EEXIST && how == FinalName::New && !nextName) {
-            // Taken by another program while this copy was written: a conflict like any
-            // other, met afresh.
-            job.setDataProcessed(processedBefore);
-            return PlaceResult::NameTaken;
-        }
-        job.log("Can not name the copy " + folder.path() + "/" + finalName + ": " +
-                std::strerror(error));
-        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
-        return PlaceResult::PassedOver;
-    }
     if (changed) {
         // The copy is what was read; the source is no longer that, and a Move keeps it.
         job.log("Changed while it was copied, kept: " + source);
         job.markNotTransferred(source, NotTransferredReason::ChangedWhileCopied);
     }
-    job.setRemainingItems(job.remainingItems() - 1);
-    job.countTransferred();
-    return PlaceResult::Placed;
+    return nameCopy(source, before, folder, temporary, copy.st_ino, name, how, job, nextName,
+                    processedBefore);
 }
 
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ExtendedAttributes.h"
+
 namespace ferrymark {
 namespace {
 
@@ -110,6 +112,9 @@ std::string FileMetadata::copy(int sourceFd, const struct stat& source, int dest
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     if (::futimens(destinationFd, times) != 0) {
         note(problems, "times not set");
+    }
+    if (const std::string more = ExtendedAttributes::copy(sourceFd, destinationFd); !more.empty()) {
+        problems += (problems.empty() ? "" : "; ") + more;
     }
     return problems;
 }

@@ -7,7 +7,8 @@
 namespace ferrymark {
 
 // What a copy keeps of its source besides the data: the permission bits (set-user-id and
-// set-group-id dropped), the POSIX access list (and a folder's default list) and the times.
+// set-group-id dropped), the POSIX access list (and a folder's default list), the times and
+// the extended attributes ExtendedAttributes keeps.
 // Works on open descriptors, so a name swapped meanwhile is never touched.
 class FileMetadata {
   public:

@@ -58,6 +58,10 @@ bool FolderListing::next(Entry& entry) {
     }
 }
 
+bool FolderListing::status(struct stat& st) const {
+    return dir_ && ::fstat(::dirfd(dir_), &st) == 0;
+}
+
 long long FolderListing::regularFileSize(const std::string& name, std::error_code& error) const {
     struct stat st {};
     if (::fstatat(::dirfd(dir_), name.c_str(), &st, 0) != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <system_error>
@@ -28,6 +29,8 @@ class FolderListing {
     bool next(Entry& entry);
     // The size of a regular file among the entries, links followed; -1 when it is none.
     long long regularFileSize(const std::string& name, std::error_code& error) const;
+    // The folder's own status; false when it could not be read.
+    bool status(struct stat& st) const;
 
   private:
     DIR* dir_ = nullptr;

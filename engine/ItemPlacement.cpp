@@ -50,6 +50,26 @@ void passOver(CopyHandler& job, const std::string& line, const std::string& path
     job.markNotTransferred(path, reason, detail);
 }
 
+// A pipe, device or socket (links followed) is passed over from its status alone: opening
+// a pipe would take a message meant for another program.
+bool passedOverAsSpecial(const std::string& source, CopyHandler& job) {
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    passOver(job, "Not a regular file or folder, not copied: " + source, source,
+             NotTransferredReason::SpecialFile);
+    return true;
+}
+
+// The source folder has been placed entry by entry: a Move may remove it once it is empty.
+void noteFolderPlaced(const std::string& source, CopyHandler& job) {
+    struct stat st {};
+    if (::stat(source.c_str(), &st) == 0) {
+        job.journal().noteFolder(static_cast<std::uint32_t>(job.currentSource()), source, st);
+    }
+}
+
 // Whether the destination is occupied; a destination that cannot be examined is passed
 // over with a log line, and nothing is placed there.
 bool examine(const std::string& source, const std::string& destination, CopyHandler& job,
@@ -245,6 +265,10 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
             error_code ec;
             isFolder = fs::is_directory(fs::status(from, ec));  // links are followed
         }
+        if (!isFolder && entry.kind != FolderListing::Kind::File &&
+            passedOverAsSpecial(from, job)) {
+            continue;
+        }
         const PlaceResult result =
             isFolder ? copyTreeInto(from, folder, entry.name, job, conflicts, true)
                      : writeFileInto(from, folder, entry.name, FinalName::New, job);
@@ -263,6 +287,10 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
     }
     // After the contents, whose writing moved the folder's times.
     finishFolder(source, folder, job);
+    struct stat status {};
+    if (listing.status(status)) {
+        job.journal().noteFolder(static_cast<std::uint32_t>(job.currentSource()), source, status);
+    }
     return PlaceResult::Placed;
 }
 
@@ -283,6 +311,10 @@ bool replaceWithTree(const std::string& source, const std::string& destination, 
     int error = 0;
     if (complete) {
         error = takeFinalName(target.folder, temporary, target.name, FinalName::Replace, job);
+        if (error == 0) {
+            job.journal().noteRenamed(target.folder.path() + "/" + temporary,
+                                      target.folder.path() + "/" + target.name);
+        }
     }
     if (!complete || error != 0) {
         removeTreeAt(target.folder.fd(), temporary, target.folder.path() + "/" + temporary);
@@ -331,6 +363,9 @@ bool keepBoth(const std::string& source, const std::string& destination, bool fo
 
 bool placeFile(const std::string& source, const std::string& destination,
                DeferredConflictList& conflicts, CopyHandler& job) {
+    if (passedOverAsSpecial(source, job)) {
+        return true;
+    }
     Presence presence;
     if (!examine(source, destination, job, presence)) {
         return true;
@@ -430,6 +465,7 @@ bool placeDirectory(const std::string& source, const std::string& destination,
                 passOver(job, "Can not list " + source + ": " + ec.message(), source,
                          reasonForError(ec.value(), true), ec.message());
             }
+            noteFolderPlaced(source, job);
             return true;
         }
         default:
