@@ -310,10 +310,12 @@ void InFlightRecord::noteFolder(int fd, const std::string& path) {
     const std::string line = "D " + std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) +
                              " " + encode(std::string(real, static_cast<std::size_t>(length))) +
                              "\n";
-    // On the disk before the first temporary item: a power cut never leaves one that no
-    // record names.
     writeAll(fd_, line);
-    ::fdatasync(fd_);
+    const auto now = std::chrono::steady_clock::now();
+    if (made_.count(path) == 0 || now - synced_ >= std::chrono::seconds(1)) {
+        ::fdatasync(fd_);
+        synced_ = now;
+    }
 }
 
 void InFlightRecord::cleanUpLeftovers() {

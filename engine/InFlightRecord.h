@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <unordered_set>
 
@@ -21,8 +22,12 @@ class InFlightRecord {
     // ".ferrymark-<token>.<n>.part", the token random and written in the record.
     std::string temporaryName();
     // Notes that temporary items are about to be made in the folder open as fd, reached by
-    // path. Written to the disk before the first one is created there.
+    // path. On the disk before the first one is created there, for a folder that was there
+    // before the job; for one the job made itself (an unfinished copy, and a power cut
+    // shows it as such), within a second: a flush costs milliseconds, once per folder.
     void noteFolder(int fd, const std::string& path);
+    // Notes a folder the job has just made, reached by path.
+    void noteMadeFolder(const std::string& path) { made_.insert(path); }
 
     // Removes the temporary items of jobs that are gone, and their records: only the names
     // a record's token gives, only regular files and folders, and only in the folders it
@@ -42,6 +47,8 @@ class InFlightRecord {
     bool failed_ = false;
     unsigned long long counter_ = 0;
     std::unordered_set<std::string> folders_;
+    std::unordered_set<std::string> made_;
+    std::chrono::steady_clock::time_point synced_{};
 };
 
 }  // namespace ferrymark

@@ -254,6 +254,7 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         passOver(job, failure, source, reasonForError(errno, false), std::strerror(errno));
         return PlaceResult::PassedOver;
     }
+    job.inFlight().noteMadeFolder(folder.path());
     // The folder being filled is never entered as a source: a source that holds the target
     // would reach it and copy into itself without end.
     FolderScope filling(job, folder.path());

@@ -105,7 +105,7 @@ TEST(MoveIdentity, APipeIsNeverOpened) {
     }
     EXPECT_FALSE(writerOpened) << "the pipe was opened for reading";
     // Let the writer go.
-    const int reader = ::open(tree.path("src/pipe").c_str(), O_RDONLY | O_CLOEXEC);
+    const int reader = ::open(tree.path("src/pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     writer.join();
     ::close(reader);
 }
