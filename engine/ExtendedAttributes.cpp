@@ -32,12 +32,18 @@ bool listNames(int fd, std::vector<char>& names) {
     }
 }
 
-bool readValue(int fd, const char* name, std::vector<char>& value) {
+}  // namespace
+
+bool ExtendedAttributes::read(int fd, const char* name, std::vector<char>& value) {
     value.resize(256);
     for (;;) {
         const ssize_t size = ::fgetxattr(fd, name, value.data(), value.size());
         if (size >= 0) {
             value.resize(static_cast<std::size_t>(size));
+            return true;
+        }
+        if (errno == ENODATA || errno == ENOTSUP) {
+            value.clear();
             return true;
         }
         const ssize_t needed = errno == ERANGE ? ::fgetxattr(fd, name, nullptr, 0) : -1;
@@ -47,8 +53,6 @@ bool readValue(int fd, const char* name, std::vector<char>& value) {
         value.resize(static_cast<std::size_t>(needed) + 64);
     }
 }
-
-}  // namespace
 
 std::string ExtendedAttributes::copy(int sourceFd, int destinationFd) {
     std::vector<char> names;
@@ -64,7 +68,7 @@ std::string ExtendedAttributes::copy(int sourceFd, int destinationFd) {
         if (!user && !capability) {
             continue;
         }
-        if (!readValue(sourceFd, name, value)) {
+        if (!read(sourceFd, name, value)) {
             problems += (problems.empty() ? "" : "; ") + std::string(name) +
                         " not read: " + std::strerror(errno);
             continue;

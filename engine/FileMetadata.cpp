@@ -29,26 +29,7 @@ std::uint16_t le16(const char* p) {
 
 // The list named, empty when the file has none. False when it can not be read.
 bool readList(int fd, const char* name, std::vector<char>& list) {
-    list.resize(256);
-    for (;;) {
-        const ssize_t size = ::fgetxattr(fd, name, list.data(), list.size());
-        if (size >= 0) {
-            list.resize(static_cast<std::size_t>(size));
-            return true;
-        }
-        if (errno == ENODATA || errno == ENOTSUP) {
-            list.clear();
-            return true;
-        }
-        if (errno != ERANGE) {
-            return false;
-        }
-        const ssize_t needed = ::fgetxattr(fd, name, nullptr, 0);
-        if (needed < 0) {
-            return false;
-        }
-        list.resize(static_cast<std::size_t>(needed) + 64);
-    }
+    return ExtendedAttributes::read(fd, name, list);
 }
 
 void note(std::string& problems, const std::string& what) {

@@ -268,9 +268,9 @@ bool InFlightRecord::open() {
         struct stat st {};
         if (::flock(fd_, LOCK_EX) == 0 && ::fstat(fd_, &st) == 0 && st.st_nlink > 0) {
             const std::string token = prefix_.substr(std::string(kTempPrefix).size());
+            // Flushed with the first folder's line.
             if (!writeAll(fd_, std::string(kHeader) + "\nT " + token.substr(0, token.size() - 1) +
-                                   "\n") ||
-                ::fdatasync(fd_) != 0 || ::fsync(folderFd_) != 0) {
+                                   "\n")) {
                 break;
             }
             return true;
@@ -311,10 +311,11 @@ void InFlightRecord::noteFolder(int fd, const std::string& path) {
                              " " + encode(std::string(real, static_cast<std::size_t>(length))) +
                              "\n";
     writeAll(fd_, line);
-    const auto now = std::chrono::steady_clock::now();
-    if (made_.count(path) == 0 || now - synced_ >= std::chrono::seconds(1)) {
+    if (made_.count(path) == 0) {
         ::fdatasync(fd_);
-        synced_ = now;
+        if (!folderSynced_) {
+            folderSynced_ = ::fsync(folderFd_) == 0;
+        }
     }
 }
 

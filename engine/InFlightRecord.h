@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <unordered_set>
 
@@ -23,8 +22,8 @@ class InFlightRecord {
     std::string temporaryName();
     // Notes that temporary items are about to be made in the folder open as fd, reached by
     // path. On the disk before the first one is created there, for a folder that was there
-    // before the job; for one the job made itself (an unfinished copy, and a power cut
-    // shows it as such), within a second: a flush costs milliseconds, once per folder.
+    // before the job. One the job made itself is not flushed (a flush costs milliseconds,
+    // and there is one per folder): after a power cut it is an unfinished copy either way.
     void noteFolder(int fd, const std::string& path);
     // Notes a folder the job has just made, reached by path.
     void noteMadeFolder(const std::string& path) { made_.insert(path); }
@@ -48,7 +47,7 @@ class InFlightRecord {
     unsigned long long counter_ = 0;
     std::unordered_set<std::string> folders_;
     std::unordered_set<std::string> made_;
-    std::chrono::steady_clock::time_point synced_{};
+    bool folderSynced_ = false;
 };
 
 }  // namespace ferrymark
