@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <boost/filesystem/path.hpp>
+
 #include "engine/TransferDriver.h"
 
 namespace ferrymark {
@@ -58,6 +60,8 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
         host_.log(notice);
     }
     driver.markStart();
+    // Keyed as placement spells the folder its items go into.
+    inFlight_->prepare((boost::filesystem::path(target) / "x").parent_path().string());
     setCurrentTarget(driver.targetName());
     setDataProcessed(-1);
     openGate();

@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 
+#include "engine/FolderHandle.h"
 #include "engine/StateFolder.h"
 #include "engine/TreeRemoval.h"
 
@@ -236,6 +237,9 @@ InFlightRecord::InFlightRecord() {
 }
 
 InFlightRecord::~InFlightRecord() {
+    if (flusher_.joinable()) {
+        flusher_.join();
+    }
     if (fd_ >= 0) {
         // Removed while still locked: a clean-up never reads a record that is going.
         ::unlinkat(folderFd_, name_.c_str(), 0);
@@ -288,15 +292,41 @@ bool InFlightRecord::open() {
     return false;
 }
 
-void InFlightRecord::noteFolder(int fd, const std::string& path) {
-    if (!folders_.insert(path).second) {
+void InFlightRecord::prepare(const std::string& path) {
+    const FolderHandle folder = FolderHandle::open(path);
+    if (!folder.valid() || !folders_.insert(path).second || !writeFolder(folder.fd())) {
         return;
     }
+    // The flush takes milliseconds, longer while the disk is busy: it runs while the job
+    // counts, and the first temporary item waits for it.
+    flusher_ = std::thread([record = fd_, state = folderFd_] {
+        ::fdatasync(record);
+        ::fsync(state);
+    });
+    folderSynced_ = true;
+}
+
+void InFlightRecord::noteFolder(int fd, const std::string& path) {
+    if (flusher_.joinable()) {
+        flusher_.join();
+    }
+    if (!folders_.insert(path).second || !writeFolder(fd)) {
+        return;
+    }
+    if (made_.count(path) == 0) {
+        ::fdatasync(fd_);
+        if (!folderSynced_) {
+            folderSynced_ = ::fsync(folderFd_) == 0;
+        }
+    }
+}
+
+bool InFlightRecord::writeFolder(int fd) {
     if (fd_ < 0) {
         if (failed_ || !open()) {
             // Without a record the copy still works; only a crash's clean-up is lost.
             failed_ = true;
-            return;
+            return false;
         }
     }
     // The folder as the kernel knows it, not through whatever links path went.
@@ -305,18 +335,12 @@ void InFlightRecord::noteFolder(int fd, const std::string& path) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
     const ssize_t length = ::readlink(link.c_str(), real, sizeof real);
     if (::fstat(fd, &st) != 0 || length <= 0 || length >= static_cast<ssize_t>(sizeof real)) {
-        return;
+        return false;
     }
     const std::string line = "D " + std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) +
                              " " + encode(std::string(real, static_cast<std::size_t>(length))) +
                              "\n";
-    writeAll(fd_, line);
-    if (made_.count(path) == 0) {
-        ::fdatasync(fd_);
-        if (!folderSynced_) {
-            folderSynced_ = ::fsync(folderFd_) == 0;
-        }
-    }
+    return writeAll(fd_, line);
 }
 
 void InFlightRecord::cleanUpLeftovers() {

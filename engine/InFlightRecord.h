@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 #include <unordered_set>
 
 namespace ferrymark {
@@ -25,6 +26,9 @@ class InFlightRecord {
     // before the job. One the job made itself is not flushed (a flush costs milliseconds,
     // and there is one per folder): after a power cut it is an unfinished copy either way.
     void noteFolder(int fd, const std::string& path);
+    // Notes the folder at path, where the job will place its items, ahead of time: the
+    // record is flushed while the job counts.
+    void prepare(const std::string& path);
     // Notes a folder the job has just made, reached by path.
     void noteMadeFolder(const std::string& path) { made_.insert(path); }
 
@@ -38,6 +42,8 @@ class InFlightRecord {
 
   private:
     bool open();
+    // Writes the line for the folder open as fd. False when there is no record.
+    bool writeFolder(int fd);
 
     int fd_ = -1;
     int folderFd_ = -1;
@@ -48,6 +54,7 @@ class InFlightRecord {
     std::unordered_set<std::string> folders_;
     std::unordered_set<std::string> made_;
     bool folderSynced_ = false;
+    std::thread flusher_;
 };
 
 }  // namespace ferrymark
