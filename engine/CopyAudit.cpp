@@ -34,15 +34,39 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
+// The folder at path, also where the path is longer than the system takes in one call: then
+// one folder at a time.
+FolderHandle openAnyLength(const std::string& path) {
+    FolderHandle folder = FolderHandle::open(path);
+    if (folder.valid() || errno != ENAMETOOLONG) {
+        return folder;
+    }
+    folder = FolderHandle::open(path[0] == '/' ? "/" : ".");
+    for (std::size_t at = 0; folder.valid() && at < path.size();) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string part = path.substr(at, end - at);
+        at = end + 1;
+        if (!part.empty()) {
+            FolderHandle next{
+                ::openat(folder.fd(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), {}};
+            folder = std::move(next);
+        }
+    }
+    return FolderHandle{folder.valid() ? ::dup(folder.fd()) : -1, path};
+}
+
 // The folder at path, never through a link below the source item: a copy made through a
 // link inside a source took what it points to, and a Move takes away only the link.
 FolderHandle openBelow(const std::string& path, const std::string& item) {
     if (path.compare(0, item.size(), item) != 0 ||
         (path.size() > item.size() && path[item.size()] != '/')) {
-        return FolderHandle::open(path);
+        return openAnyLength(path);
     }
     const std::string top = parentOf(item);
-    FolderHandle folder = FolderHandle::open(top);
+    FolderHandle folder = openAnyLength(top);
     std::size_t at = item.find('/') == std::string::npos ? 0 : top.size() + 1;
     if (top == "/") {
         at = 1;
@@ -67,7 +91,7 @@ class FolderCache {
     const FolderHandle& open(const std::string& path, const Id& id, const std::string& item = {}) {
         if (path != path_ || !opened_) {
             path_ = path;
-            folder_ = item.empty() ? FolderHandle::open(path) : openBelow(path, item);
+            folder_ = item.empty() ? openAnyLength(path) : openBelow(path, item);
             error_ = folder_.valid() ? 0 : errno;
             opened_ = true;
             struct stat st {};
