@@ -34,15 +34,10 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
-// The folder at path, also where the path is longer than the system takes in one call: then
-// one folder at a time.
-FolderHandle openAnyLength(const std::string& path) {
-    FolderHandle folder = FolderHandle::open(path);
-    if (folder.valid() || errno != ENAMETOOLONG) {
-        return folder;
-    }
-    folder = FolderHandle::open(path[0] == '/' ? "/" : ".");
-    for (std::size_t at = 0; folder.valid() && at < path.size();) {
+// The folders of path from at on, opened one at a time below folder; links followed or not.
+FolderHandle walk(FolderHandle folder, const std::string& path, std::size_t at, bool follow) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
+    while (folder.valid() && at < path.size()) {
         std::size_t end = path.find('/', at);
         if (end == std::string::npos) {
             end = path.size();
@@ -50,11 +45,21 @@ FolderHandle openAnyLength(const std::string& path) {
         const std::string part = path.substr(at, end - at);
         at = end + 1;
         if (!part.empty()) {
-            FolderHandle next{
-                ::openat(folder.fd(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), {}};
+            FolderHandle next{::openat(folder.fd(), part.c_str(), flags),
+                              folder.path() + "/" + part};
             folder = std::move(next);
         }
     }
+    return folder;
+}
+
+// The folder at path, also where the path is longer than the system takes in one call.
+FolderHandle openAnyLength(const std::string& path) {
+    FolderHandle folder = FolderHandle::open(path);
+    if (folder.valid() || errno != ENAMETOOLONG) {
+        return folder;
+    }
+    folder = walk(FolderHandle::open(path[0] == '/' ? "/" : "."), path, 0, true);
     return FolderHandle{folder.valid() ? ::dup(folder.fd()) : -1, path};
 }
 
@@ -66,23 +71,11 @@ FolderHandle openBelow(const std::string& path, const std::string& item) {
         return openAnyLength(path);
     }
     const std::string top = parentOf(item);
-    FolderHandle folder = openAnyLength(top);
     std::size_t at = item.find('/') == std::string::npos ? 0 : top.size() + 1;
     if (top == "/") {
         at = 1;
     }
-    while (folder.valid() && at < path.size()) {
-        std::size_t end = path.find('/', at);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        const std::string part = path.substr(at, end - at);
-        at = end + 1;
-        if (!part.empty()) {
-            folder = FolderHandle::openIn(folder, part);
-        }
-    }
-    return folder;
+    return walk(openAnyLength(top), path, at, false);
 }
 
 // The folder at path while it is the one recorded; entries in a row share it.
