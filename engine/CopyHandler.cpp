@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <boost/filesystem/path.hpp>
+
 #include "engine/CopyConfirmation.h"
 #include "engine/TransferDriver.h"
 
@@ -55,8 +57,13 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     TransferDriver driver(*this, target);
     host_.log("Begin copy to \"" + target + "\"");
     InFlightRecord::cleanUpLeftovers();
+    if (const std::string notice = InFlightRecord::takeUnavailableNotice(); !notice.empty()) {
+        host_.log(notice);
+    }
     driver.markStart();
     driver.holdTarget();
+    // Keyed as placement spells the folder its items go into.
+    inFlight_->prepare((boost::filesystem::path(target) / "x").parent_path().string());
     setCurrentTarget(driver.targetName());
     setDataProcessed(-1);
     openGate();
@@ -82,11 +89,13 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     writeback_ = std::make_unique<WritebackPacer>();
     confirmCopies();
     setFinishing(false);
+    driver.confirmCopies();
     if (!cancelled() && deleteAfter) {
         driver.removeSources();
     }
     inFlight_ = std::make_unique<InFlightRecord>();
     ledger_ = std::make_unique<CopyLedger>();
+    journal_ = std::make_unique<CopyJournal>();
 
     stopHeartbeat();
     closeGate();

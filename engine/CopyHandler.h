@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConflictPolicy.h"
+#include "CopyJournal.h"
 #include "CopyLedger.h"
 #include "DeferredConflict.h"
 #include "ICopyHandler.h"
@@ -114,6 +115,8 @@ class CopyHandler final : public ICopyHandler {
     void addBytesChecked(std::int64_t n) { bytesChecked_.fetch_add(n, std::memory_order_relaxed); }
     std::int64_t bytesToCheck() const { return bytesToCheck_.load(std::memory_order_relaxed); }
     void addBytesToCheck(std::int64_t n) { bytesToCheck_.fetch_add(n, std::memory_order_relaxed); }
+    // What the job copied, for the checks at its end (worker only).
+    CopyJournal& journal() { return *journal_; }
 
     // Worker side of the chunk protocol. takeGate lets a pending pause or stop request have
     // the gate first, so a request waits for at most the chunk being written.
@@ -196,6 +199,7 @@ class CopyHandler final : public ICopyHandler {
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
     std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
     std::unique_ptr<CopyLedger> ledger_ = std::make_unique<CopyLedger>();
+    std::unique_ptr<CopyJournal> journal_ = std::make_unique<CopyJournal>();
 
     // Pause and stop requests waiting for the gate; the worker yields to them.
     std::atomic<int> gateRequests_{0};

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <boost/filesystem/operations.hpp>
 
@@ -116,7 +117,7 @@ void noteCopy(const std::string& source, const FolderHandle& folder, const std::
 // Creates the temporary file, asking while the disk is full. -1 when there is none.
 int createTemporary(const FolderHandle& folder, const std::string& temporary,
                     const std::string& source, CopyHandler& job, bool& cancelled) {
-    job.inFlight().noteFolder(folder.path());
+    job.inFlight().noteFolder(folder.fd(), folder.path());
     for (;;) {
         // Only the owner can read the file until it is complete and has the source's bits:
         // the partial copy of a private file must not be readable by others meanwhile.
@@ -402,6 +403,9 @@ struct FileAttempt {
     bool digestTaken = false;    // the copy is to be checked
     bool bytesBypassed = false;  // some bytes did not pass through here: read it again
     XXH128_hash_t digest{};
+    struct stat status {};        // the source as it was read
+    std::uint64_t copyInode = 0;  // the copy's own inode, for the job's end checks
+    bool named = false;           // the copy already has its final name (a second hard link)
 };
 
 bool sameVersion(const struct stat& a, const struct stat& b) {
@@ -449,9 +453,93 @@ void sourceNotOpened(const std::string& source, int error, CopyHandler& job) {
     job.markNotTransferred(source, reasonForError(error, true), std::strerror(error));
 }
 
+// Gives the complete temporary item its final name, notes it for the job's end checks (and,
+// when copy says so, for the read-back) and counts it done.
+PlaceResult nameCopy(const std::string& source, const struct stat& status,
+                     const FolderHandle& folder, const std::string& temporary,
+                     std::uint64_t copyInode, const std::string& name, FinalName how,
+                     CopyHandler& job, const std::function<std::string()>& nextName,
+                     std::int64_t processedBefore, const FileAttempt* copy = nullptr) {
+    std::string finalName = name;
+    int error = takeFinalName(folder, temporary, finalName, how, job);
+    while (error == EEXIST && how == FinalName::New && nextName) {
+        finalName = nextName();
+        if (finalName.empty()) {
+            break;
+        }
+        error = takeFinalName(folder, temporary, finalName, how, job);
+    }
+    if (error != 0) {
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+        if (error == EEXIST && how == FinalName::New && !nextName) {
+            // Taken by another program while this copy was written: a conflict like any
+            // other, met afresh.
+            job.setDataProcessed(processedBefore);
+            return PlaceResult::NameTaken;
+        }
+        job.log("Can not name the copy " + folder.path() + "/" + finalName + ": " +
+                std::strerror(error));
+        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
+        return PlaceResult::PassedOver;
+    }
+    job.journal().noteFile(static_cast<std::uint32_t>(job.currentSource()), source, status, folder,
+                           finalName, copyInode);
+    if (copy != nullptr) {
+        noteCopy(source, folder, finalName, copy->size, copy->digestTaken ? &copy->digest : nullptr,
+                 copy->bytesBypassed, job);
+    }
+    job.setRemainingItems(job.remainingItems() - 1);
+    job.countTransferred();
+    return PlaceResult::Placed;
+}
+
+// A file with more than one name whose other name this job already copied: the copy gets
+// a second name too, as in the source, where the target's file system allows it. Nothing
+// when it can not.
+std::optional<PlaceResult> linkEarlierCopy(const std::string& source, const struct stat& status,
+                                           const FolderHandle& folder, const std::string& name,
+                                           FinalName how, CopyHandler& job,
+                                           const std::function<std::string()>& nextName) {
+    const std::string earlier = job.journal().earlierCopy(status);
+    if (earlier.empty()) {
+        return std::nullopt;
+    }
+    const int fd = ::open(earlier.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat copy {};
+    int linked = -1;
+    const std::string temporary = job.inFlight().temporaryName();
+    if (::fstat(fd, &copy) == 0 && S_ISREG(copy.st_mode) &&
+        job.journal().isEarlierCopy(status, copy.st_ino) && copy.st_dev == folder.device()) {
+        job.inFlight().noteFolder(folder.fd(), folder.path());
+        // Through the descriptor: the very file checked, whatever its path holds by now.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        linked =
+            ::linkat(AT_FDCWD, self.c_str(), folder.fd(), temporary.c_str(), AT_SYMLINK_FOLLOW);
+    }
+    ::close(fd);
+    if (linked != 0) {
+        return std::nullopt;  // another file system, too many links, none at all: a copy
+    }
+    const std::int64_t processedBefore = job.dataProcessed();
+    job.setDataProcessed(processedBefore + status.st_size);
+    const PlaceResult result = nameCopy(source, status, folder, temporary, copy.st_ino, name, how,
+                                        job, nextName, processedBefore);
+    // A name that already was this file: the rename left both names.
+    struct stat left {};
+    if (::fstatat(folder.fd(), temporary.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 &&
+        left.st_ino == copy.st_ino) {
+        ::unlinkat(folder.fd(), temporary.c_str(), 0);
+    }
+    return result;
+}
+
 // Copies the source's data and metadata into a new temporary item in folder.
 FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
-                     const std::string& temporary, const std::string& name, CopyHandler& job) {
+                     const std::string& temporary, const std::string& name, FinalName how,
+                     CopyHandler& job, const std::function<std::string()>& nextName) {
     FileReader reader(source);
     if (reader.openFailed()) {
         sourceNotOpened(source, errno, job);
@@ -463,6 +551,13 @@ FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
         return {PlaceResult::PassedOver};
     }
     const struct stat before = reader.status();
+    if (before.st_nlink > 1) {
+        if (const auto linked = linkEarlierCopy(source, before, folder, name, how, job, nextName)) {
+            FileAttempt done{*linked};
+            done.named = true;
+            return done;
+        }
+    }
 
     bool cancelled = false;
     const int fd = createTemporary(folder, temporary, source, job, cancelled);
@@ -512,49 +607,17 @@ FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         return {PlaceResult::PassedOver};
     }
+    struct stat copy {};
+    ::fstat(fd, &copy);
     writer.close();
     FileAttempt done{PlaceResult::Placed, !unchangedSince(reader.descriptor(), before),
                      before.st_size, digest != nullptr, bytesBypassed};
+    done.status = before;
+    done.copyInode = copy.st_ino;
     if (digest && !bytesBypassed) {
         done.digest = XXH3_128bits_digest(digest.get());
     }
     return done;
-}
-
-// Gives the complete temporary item its final name and counts it done.
-PlaceResult nameCopy(const std::string& source, const FolderHandle& folder,
-                     const std::string& temporary, const std::string& name, FinalName how,
-                     CopyHandler& job, const std::function<std::string()>& nextName,
-                     std::int64_t processedBefore, const FileAttempt* copy) {
-    std::string finalName = name;
-    int error = takeFinalName(folder, temporary, finalName, how, job);
-    while (error == EEXIST && how == FinalName::New && nextName) {
-        finalName = nextName();
-        if (finalName.empty()) {
-            break;
-        }
-        error = takeFinalName(folder, temporary, finalName, how, job);
-    }
-    if (error != 0) {
-        ::unlinkat(folder.fd(), temporary.c_str(), 0);
-        if (error == EEXIST && how == FinalName::New && !nextName) {
-            // Taken by another program while this copy was written: a conflict like any
-            // other, met afresh.
-            job.setDataProcessed(processedBefore);
-            return PlaceResult::NameTaken;
-        }
-        job.log("Can not name the copy " + folder.path() + "/" + finalName + ": " +
-                std::strerror(error));
-        job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
-        return PlaceResult::PassedOver;
-    }
-    if (copy != nullptr) {
-        noteCopy(source, folder, finalName, copy->size, copy->digestTaken ? &copy->digest : nullptr,
-                 copy->bytesBypassed, job);
-    }
-    job.setRemainingItems(job.remainingItems() - 1);
-    job.countTransferred();
-    return PlaceResult::Placed;
 }
 
 // A link made anew with the same target text, its own times and, where permitted, owner.
@@ -583,7 +646,7 @@ PlaceResult writeLinkInto(const std::string& source, const FolderHandle& folder,
         }
     }
     const std::string temporary = job.inFlight().temporaryName();
-    job.inFlight().noteFolder(folder.path());
+    job.inFlight().noteFolder(folder.fd(), folder.path());
     while (::symlinkat(target.c_str(), folder.fd(), temporary.c_str()) != 0) {
         const int error = errno;
         if (error == ENOSPC || error == EDQUOT) {
@@ -603,8 +666,10 @@ PlaceResult writeLinkInto(const std::string& source, const FolderHandle& folder,
                 " without all its attributes: " + problems);
     }
     job.ledger().noteFolder(folder);
-    return nameCopy(source, folder, temporary, name, how, job, nextName, job.dataProcessed(),
-                    nullptr);
+    struct stat made {};
+    ::fstatat(folder.fd(), temporary.c_str(), &made, AT_SYMLINK_NOFOLLOW);
+    return nameCopy(source, before, folder, temporary, made.st_ino, name, how, job, nextName,
+                    job.dataProcessed());
 }
 
 }  // namespace
@@ -623,8 +688,8 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
     const std::string temporary = job.inFlight().temporaryName();
     FileAttempt copy;
     for (int attempt = 0;; ++attempt) {
-        copy = copyOnce(source, folder, temporary, name, job);
-        if (copy.result != PlaceResult::Placed) {
+        copy = copyOnce(source, folder, temporary, name, how, job, nextName);
+        if (copy.result != PlaceResult::Placed || copy.named) {
             return copy.result;
         }
         if (!copy.changed) {
@@ -642,7 +707,8 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.log("Changed while it was copied, copying it again: " + source);
         job.setDataProcessed(processedBefore);
     }
-    return nameCopy(source, folder, temporary, name, how, job, nextName, processedBefore, &copy);
+    return nameCopy(source, copy.status, folder, temporary, copy.copyInode, name, how, job,
+                    nextName, processedBefore, &copy);
 }
 
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ExtendedAttributes.h"
+
 namespace ferrymark {
 namespace {
 
@@ -29,26 +31,7 @@ std::uint16_t le16(const char* p) {
 
 // The list named, empty when the file has none. False when it can not be read.
 bool readList(int fd, const char* name, std::vector<char>& list) {
-    list.resize(256);
-    for (;;) {
-        const ssize_t size = ::fgetxattr(fd, name, list.data(), list.size());
-        if (size >= 0) {
-            list.resize(static_cast<std::size_t>(size));
-            return true;
-        }
-        if (errno == ENODATA || errno == ENOTSUP) {
-            list.clear();
-            return true;
-        }
-        if (errno != ERANGE) {
-            return false;
-        }
-        const ssize_t needed = ::fgetxattr(fd, name, nullptr, 0);
-        if (needed < 0) {
-            return false;
-        }
-        list.resize(static_cast<std::size_t>(needed) + 64);
-    }
+    return ExtendedAttributes::read(fd, name, list);
 }
 
 void note(std::string& problems, const std::string& what) {
@@ -168,6 +151,9 @@ std::string FileMetadata::copy(int sourceFd, const struct stat& source, int dest
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     if (::futimens(destinationFd, times) != 0) {
         note(problems, "times not set");
+    }
+    if (const std::string more = ExtendedAttributes::copy(sourceFd, destinationFd); !more.empty()) {
+        problems += (problems.empty() ? "" : "; ") + more;
     }
     return problems;
 }

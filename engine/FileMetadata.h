@@ -8,7 +8,8 @@ namespace ferrymark {
 
 // What a copy keeps of its source besides the data: owner and group where the process may
 // set them, the permission bits (set-user-id and set-group-id only with the owner and group),
-// the POSIX access list (and a folder's default list) and the times.
+// the POSIX access list (and a folder's default list), the times and the extended
+// attributes ExtendedAttributes keeps.
 // Works on open descriptors, so a name swapped meanwhile is never touched.
 class FileMetadata {
   public:

@@ -50,6 +50,26 @@ void passOver(CopyHandler& job, const std::string& line, const std::string& path
     job.markNotTransferred(path, reason, detail);
 }
 
+// A pipe, device or socket (links followed) is passed over from its status alone: opening
+// a pipe would take a message meant for another program.
+bool passedOverAsSpecial(const std::string& source, CopyHandler& job) {
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    passOver(job, "Not a regular file or folder, not copied: " + source, source,
+             NotTransferredReason::SpecialFile);
+    return true;
+}
+
+// The source folder has been placed entry by entry: a Move may remove it once it is empty.
+void noteFolderPlaced(const std::string& source, CopyHandler& job) {
+    struct stat st {};
+    if (::stat(source.c_str(), &st) == 0) {
+        job.journal().noteFolder(static_cast<std::uint32_t>(job.currentSource()), source, st);
+    }
+}
+
 // Whether the destination is occupied; a destination that cannot be examined is passed
 // over with a log line, and nothing is placed there.
 bool examine(const std::string& source, const std::string& destination, CopyHandler& job,
@@ -235,6 +255,7 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         passOver(job, failure, source, reasonForError(errno, false), std::strerror(errno));
         return PlaceResult::PassedOver;
     }
+    job.inFlight().noteMadeFolder(folder.path());
     // The folder being filled is never entered as a source: a source that holds the target
     // would reach it and copy into itself without end.
     FolderScope filling(job, folder.path());
@@ -245,6 +266,10 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
         if (entry.kind == FolderListing::Kind::Unknown ||
             (entry.kind == FolderListing::Kind::Link && !job.keepLinks())) {
             isFolder = placedAsFolder(from, job);
+        }
+        if (!isFolder && entry.kind != FolderListing::Kind::File &&
+            passedOverAsSpecial(from, job)) {
+            continue;
         }
         const PlaceResult result =
             isFolder ? copyTreeInto(from, folder, entry.name, job, conflicts, true)
@@ -264,6 +289,10 @@ PlaceResult copyTreeInto(const std::string& source, const FolderHandle& parent,
     }
     // After the contents, whose writing moved the folder's times.
     finishFolder(source, folder, job);
+    struct stat status {};
+    if (listing.status(status)) {
+        job.journal().noteFolder(static_cast<std::uint32_t>(job.currentSource()), source, status);
+    }
     return PlaceResult::Placed;
 }
 
@@ -277,13 +306,17 @@ bool replaceWithTree(const std::string& source, const std::string& destination, 
         return true;
     }
     const std::string temporary = job.inFlight().temporaryName();
-    job.inFlight().noteFolder(target.folder.path());
+    job.inFlight().noteFolder(target.folder.fd(), target.folder.path());
     const auto passedOverBefore = job.report().total();
     const PlaceResult result = copyTreeInto(source, target.folder, temporary, job, nullptr, false);
     const bool complete = result == PlaceResult::Placed && job.report().total() == passedOverBefore;
     int error = 0;
     if (complete) {
         error = takeFinalName(target.folder, temporary, target.name, FinalName::Replace, job);
+        if (error == 0) {
+            job.journal().noteRenamed(target.folder.path() + "/" + temporary,
+                                      target.folder.path() + "/" + target.name);
+        }
     }
     if (!complete || error != 0) {
         removeTreeAt(target.folder.fd(), temporary, target.folder.path() + "/" + temporary);
@@ -340,6 +373,9 @@ bool placedAsFolder(const std::string& source, const CopyHandler& job) {
 
 bool placeFile(const std::string& source, const std::string& destination,
                DeferredConflictList& conflicts, CopyHandler& job) {
+    if (passedOverAsSpecial(source, job)) {
+        return true;
+    }
     Presence presence;
     if (!examine(source, destination, job, presence)) {
         return true;
@@ -439,6 +475,7 @@ bool placeDirectory(const std::string& source, const std::string& destination,
                 passOver(job, "Can not list " + source + ": " + ec.message(), source,
                          reasonForError(ec.value(), true), ec.message());
             }
+            noteFolderPlaced(source, job);
             return true;
         }
         default:

@@ -9,6 +9,7 @@
 #include <boost/filesystem.hpp>
 #include <vector>
 
+#include "engine/CopyAudit.h"
 #include "engine/CopyHandler.h"
 #include "engine/FolderHandle.h"
 #include "engine/ItemPlacement.h"
@@ -111,7 +112,6 @@ void TransferDriver::countTree(const std::string& root) {
 void TransferDriver::placeSources() {
     const fs::path target(target_);
     const auto sources = job_.srcList();
-    sourceIds_.assign(sources.size(), {0, 0});
     for (std::size_t i = 0; i < sources.size() && !job_.cancelled(); ++i) {
         job_.setCurrentSource(i);
         const fs::path source(itemPath(sources[i]));
@@ -120,10 +120,6 @@ void TransferDriver::placeSources() {
             job_.markNotTransferred(sources[i], NotTransferredReason::Other,
                                     "names no item of its own");
             continue;
-        }
-        struct stat st {};
-        if (::lstat(source.c_str(), &st) == 0) {
-            sourceIds_[i] = {st.st_dev, st.st_ino};
         }
         fs::path destination = target / source.filename();
         try {
@@ -214,42 +210,12 @@ void TransferDriver::holdTarget() {
     job_.ledger().noteFolder(target);
 }
 
+void TransferDriver::confirmCopies() {
+    CopyAudit(job_, job_.journal()).confirmCopies();
+}
+
 void TransferDriver::removeSources() {
-    const auto sources = job_.srcList();
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        const std::string source = itemPath(sources[i]);
-        if (!job_.sourceFullyTransferred(i)) {
-            job_.log("Kept " + source + ": not all of it was copied");
-            job_.report().add(source, NotTransferredReason::KeptByMove, "not all of it was copied");
-            continue;
-        }
-        // The folder that holds the source is opened afresh, but the source in it must be
-        // the one copied: a folder above swapped for a link leads elsewhere.
-        const fs::path path(source);
-        const std::string parent = path.parent_path().string();
-        const FolderHandle folder = FolderHandle::open(parent.empty() ? "." : parent);
-        const std::string name = path.filename().string();
-        struct stat st {};
-        if (!folder.valid() ||
-            ::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            i >= sourceIds_.size() ||
-            sourceIds_[i] != std::pair<std::uint64_t, std::uint64_t>(st.st_dev, st.st_ino)) {
-            job_.log("Kept " + source + ": it is not the item that was copied");
-            job_.report().add(source, NotTransferredReason::KeptByMove, "not the item copied");
-            continue;
-        }
-        removeTreeAt(
-            folder.fd(), name, source, &start_, [this](const std::string& kept, int error) {
-                if (error == 0) {
-                    job_.log("Kept " + kept + ": it changed after the move began");
-                    job_.report().add(kept, NotTransferredReason::KeptByMove,
-                                      "changed after the move began");
-                } else {
-                    job_.log("Can not remove " + kept + ": " + std::strerror(error));
-                    job_.report().add(kept, NotTransferredReason::KeptByMove, std::strerror(error));
-                }
-            });
-    }
+    CopyAudit(job_, job_.journal()).removeSources(start_);
 }
 
 }  // namespace ferrymark

@@ -35,6 +35,8 @@ class TransferDriver {
     void resolveConflicts();
     // Keeps a handle on the target's file system, for the flush at the end.
     void holdTarget();
+    // Checks that each copy is still where the job put it.
+    void confirmCopies();
     void removeSources();
     // Conflicts from index from on that a stop left unsettled go into the job's report.
     void recordStopped(std::size_t from = 0);
@@ -46,8 +48,6 @@ class TransferDriver {
     std::string target_;
     DeferredConflictList conflicts_;
     timespec start_{};
-    // Each source as placement found it (device, inode): a Move removes nothing else.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> sourceIds_;
 };
 
 }  // namespace ferrymark
