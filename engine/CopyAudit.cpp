@@ -81,6 +81,8 @@ FolderHandle openBelow(const std::string& path, const std::string& item) {
 // The folder at path while it is the one recorded; entries in a row share it.
 class FolderCache {
   public:
+    explicit FolderCache(const FolderHandle* target = nullptr) : target_(target) {}
+
     const FolderHandle& open(const std::string& path, const Id& id, const std::string& item = {}) {
         if (path != path_ || !opened_) {
             path_ = path;
@@ -90,6 +92,14 @@ class FolderCache {
             struct stat st {};
             matches_ = folder_.valid() && ::fstat(folder_.fd(), &st) == 0 &&
                        Id{st.st_dev, st.st_ino} == id;
+            if (!matches_ && insideTarget(path)) {
+                // The target was renamed or moved: its copies went along.
+                folder_ = walk(FolderHandle{::dup(target_->fd()), target_->path()}, path,
+                               target_->path().size() + 1, false);
+                matches_ = folder_.valid() && ::fstat(folder_.fd(), &st) == 0 &&
+                           Id{st.st_dev, st.st_ino} == id;
+                error_ = folder_.valid() ? 0 : errno;
+            }
         }
         return folder_;
     }
@@ -98,6 +108,16 @@ class FolderCache {
     int error() const { return error_; }
 
   private:
+    bool insideTarget(const std::string& path) const {
+        if (target_ == nullptr || !target_->valid()) {
+            return false;
+        }
+        const std::string& top = target_->path();
+        return path.compare(0, top.size(), top) == 0 &&
+               (path.size() == top.size() || path[top.size()] == '/');
+    }
+
+    const FolderHandle* target_ = nullptr;
     std::string path_;
     FolderHandle folder_;
     bool opened_ = false;
@@ -116,7 +136,7 @@ void CopyAudit::confirmCopies() {
         job_.log("Can not read back the list of copies made");
         return;
     }
-    FolderCache folders;
+    FolderCache folders(target_);
     CopyJournal::Entry entry;
     while (journal_.next(entry)) {
         if (entry.folder) {

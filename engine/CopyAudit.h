@@ -17,7 +17,10 @@ class FolderHandle;
 // The passes over what a job copied, once its copies are on the disk.
 class CopyAudit {
   public:
-    CopyAudit(CopyHandler& job, CopyJournal& journal) : job_(job), journal_(journal) {}
+    // target, where given, is the job's target folder held open since the job began: copies
+    // are found through it when the user renamed or moved it meanwhile.
+    CopyAudit(CopyHandler& job, CopyJournal& journal, const FolderHandle* target = nullptr)
+        : job_(job), journal_(journal), target_(target) {}
 
     // Each copy must still be where the job put it, as the item it wrote: one removed or
     // replaced meanwhile (by another program, or a clean-up gone wrong) puts its source in
@@ -38,6 +41,7 @@ class CopyAudit {
 
     CopyHandler& job_;
     CopyJournal& journal_;
+    const FolderHandle* target_ = nullptr;
     timespec start_{};
     // Each source's path, without trailing separators.
     std::vector<std::string> items_;

@@ -203,15 +203,20 @@ void TransferDriver::recordStopped(std::size_t from) {
 }
 
 void TransferDriver::holdTarget() {
-    const FolderHandle target = FolderHandle::open(target_);
-    if (!target.valid()) {
+    // Spelt as placement spells the folders it writes into.
+    std::string path = target_;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    heldTarget_ = FolderHandle{::open(target_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), path};
+    if (!heldTarget_.valid()) {
         job_.log("Can not open the target " + target_ + ": " + std::strerror(errno));
     }
-    job_.ledger().noteFolder(target);
+    job_.ledger().noteFolder(heldTarget_);
 }
 
 void TransferDriver::confirmCopies() {
-    CopyAudit(job_, job_.journal()).confirmCopies();
+    CopyAudit(job_, job_.journal(), &heldTarget_).confirmCopies();
 }
 
 void TransferDriver::removeSources() {

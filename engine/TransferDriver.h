@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DeferredConflict.h"
+#include "FolderHandle.h"
 
 namespace ferrymark {
 
@@ -46,6 +47,9 @@ class TransferDriver {
 
     CopyHandler& job_;
     std::string target_;
+    // The target, open from the start: the flush and the end checks reach it wherever the
+    // user moves it meanwhile.
+    FolderHandle heldTarget_;
     DeferredConflictList conflicts_;
     timespec start_{};
 };
