@@ -123,21 +123,21 @@ TEST_F(ProgressWindow, RemainingTimeFromTheSecondUnpausedTick) {
 // check, a bar of its own and a time left from its own pace.
 TEST_F(ProgressWindow, CheckingPhaseShowsBytesCheckedAndTimeLeft) {
     job->updateUI();
-    countingDone(2, 4000000);
-    job->setDataProcessed(4000000);
+    countingDone(2, 4 << 20);
+    job->setDataProcessed(4 << 20);
     job->updateUI();
     job->setFinishing(true);
     job->setChecking(true);
-    job->addBytesToCheck(4000000);
+    job->addBytesToCheck(4 << 20);
     job->updateUI();  // the phase's first beat: nothing checked yet
     EXPECT_EQ(headline(), QStringLiteral("Checking the copies…"));
     EXPECT_EQ(timeText(), QString());
     EXPECT_EQ(bar().value(), 0);
-    job->addBytesChecked(1000000);
+    job->addBytesChecked(1 << 20);
     job->updateUI();
     job->updateUI();
-    EXPECT_EQ(dataText(), QStringLiteral("1 MB of 4 MB checked"));
-    // 3,000,000 left at 1,000,000 in two beats: six seconds.
+    EXPECT_EQ(dataText(), QStringLiteral("1.0 MB of 4.0 MB checked"));
+    // 3 MiB left at 1 MiB in two beats: six seconds.
     EXPECT_EQ(timeText(), QStringLiteral("About 6 seconds remain"));
     EXPECT_EQ(bar().value(), bar().maximum() / 4);
     job->setChecking(false);
