@@ -6,8 +6,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStandardPaths>
-#include <QThreadPool>
 #include <QUrl>
+#include <thread>
 
 namespace ferrymark {
 
@@ -19,12 +19,14 @@ struct ThumbnailLookup::State {
 
 ThumbnailLookup::ThumbnailLookup(const QString& path, qint64 modified)
     : state_(std::make_shared<State>()) {
-    QThreadPool::globalInstance()->start([state = state_, path, modified] {
+    // A thread of its own, not Qt's pool: a hung file system holds up only this look-up,
+    // and the hand-over is one the thread sanitizer sees.
+    std::thread([state = state_, path, modified] {
         const QImage image = find(path, modified);
         const QMutexLocker guard(&state->lock);
         state->image = image;
         state->finished = true;
-    });
+    }).detach();
 }
 
 ThumbnailLookup::~ThumbnailLookup() = default;
