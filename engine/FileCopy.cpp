@@ -55,11 +55,12 @@ void removePartial(IFileWriter& writer, const std::string& destination, CopyHand
 // The copy's length and the source's metadata, once every byte is written. 0, or the
 // error that left the copy incomplete.
 int finishFile(int sourceFd, const struct stat& status, int destinationFd, DataSegments& segments,
-               const std::string& destination, CopyHandler& job) {
+               const std::string& destination, CopyHandler& job, struct stat* copyStatus) {
     if (!segments.finish()) {
         return errno;
     }
-    const std::string problems = FileMetadata::copyToFile(sourceFd, status, destinationFd);
+    const std::string problems =
+        FileMetadata::copyToFile(sourceFd, status, destinationFd, copyStatus);
     if (!problems.empty()) {
         job.log("Copied " + destination + " without all its attributes: " + problems);
     }
@@ -600,15 +601,14 @@ FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
             job.markNotTransferred(source, NotTransferredReason::Stopped);
             return {PlaceResult::Cancelled};
     }
+    struct stat copy {};
     if (const int error = finishFile(reader.descriptor(), before, fd, segments,
-                                     folder.path() + "/" + name, job)) {
+                                     folder.path() + "/" + name, job, &copy)) {
         job.log("Can not set the length of the copy of " + source + ": " + std::strerror(error));
         removePartial(writer, folder.path() + "/" + temporary, job, &written);
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         return {PlaceResult::PassedOver};
     }
-    struct stat copy {};
-    ::fstat(fd, &copy);
     writer.close();
     FileAttempt done{PlaceResult::Placed, !unchangedSince(reader.descriptor(), before),
                      before.st_size, digest != nullptr, bytesBypassed};

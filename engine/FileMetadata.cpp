@@ -77,10 +77,15 @@ mode_t FileMetadata::bitsWithoutList(mode_t mode, const char* list, std::size_t 
     return (mode & ~static_cast<mode_t>(070)) | (group << 3);
 }
 
-bool FileMetadata::keepOwner(int destinationFd, const struct stat& source, std::string& problems) {
+bool FileMetadata::keepOwner(int destinationFd, const struct stat& source, std::string& problems,
+                             struct stat* copyStatus) {
     struct stat copy {};
     if (::fstat(destinationFd, &copy) != 0) {
+        copy = {};
         copy.st_uid = static_cast<uid_t>(-1);
+    }
+    if (copyStatus != nullptr) {
+        *copyStatus = copy;
     }
     return keepOwnerBy(source, copy, problems,
                        [&](uid_t uid, gid_t gid) { return ::fchown(destinationFd, uid, gid); });
@@ -108,8 +113,9 @@ std::string FileMetadata::copyToLink(int folderFd, const std::string& name,
     return problems;
 }
 
-std::string FileMetadata::copyToFile(int sourceFd, const struct stat& source, int destinationFd) {
-    return copy(sourceFd, source, destinationFd, false);
+std::string FileMetadata::copyToFile(int sourceFd, const struct stat& source, int destinationFd,
+                                     struct stat* copyStatus) {
+    return copy(sourceFd, source, destinationFd, false, copyStatus);
 }
 
 std::string FileMetadata::copyToFolder(int sourceFd, const struct stat& source, int destinationFd) {
@@ -117,10 +123,10 @@ std::string FileMetadata::copyToFolder(int sourceFd, const struct stat& source, 
 }
 
 std::string FileMetadata::copy(int sourceFd, const struct stat& source, int destinationFd,
-                               bool folder) {
+                               bool folder, struct stat* copyStatus) {
     std::string problems;
     // Before the bits: a change of owner clears set-user-id and set-group-id.
-    const bool ownerKept = keepOwner(destinationFd, source, problems);
+    const bool ownerKept = keepOwner(destinationFd, source, problems, copyStatus);
     mode_t bits = keptBits(source.st_mode, ownerKept);
     std::vector<char> list;
     if (!readList(sourceFd, kAccessList, list)) {

@@ -14,8 +14,10 @@ namespace ferrymark {
 class FileMetadata {
   public:
     // Each returns an empty string, or what could not be carried over and why. The source's
-    // status is the one read when the copy began.
-    static std::string copyToFile(int sourceFd, const struct stat& source, int destinationFd);
+    // status is the one read when the copy began. copyStatus, where given, gets the copy's
+    // own status as read before its owner was set (its identity, for the job's end checks).
+    static std::string copyToFile(int sourceFd, const struct stat& source, int destinationFd,
+                                  struct stat* copyStatus = nullptr);
     static std::string copyToFolder(int sourceFd, const struct stat& source, int destinationFd);
 
     // A link's owner and times, for the link name inside folderFd made anew.
@@ -24,7 +26,8 @@ class FileMetadata {
     // Owner and group as far as the process may set them: both as root, else the group
     // when the user belongs to it. True when both are now the source's. Only root notes a
     // failure in problems: any other user never expects to keep another's ownership.
-    static bool keepOwner(int destinationFd, const struct stat& source, std::string& problems);
+    static bool keepOwner(int destinationFd, const struct stat& source, std::string& problems,
+                          struct stat* copyStatus = nullptr);
     static bool keepLinkOwner(int folderFd, const std::string& name, const struct stat& source,
                               std::string& problems);
 
@@ -38,8 +41,8 @@ class FileMetadata {
     static mode_t bitsWithoutList(mode_t mode, const char* list, std::size_t size);
 
   private:
-    static std::string copy(int sourceFd, const struct stat& source, int destinationFd,
-                            bool folder);
+    static std::string copy(int sourceFd, const struct stat& source, int destinationFd, bool folder,
+                            struct stat* copyStatus = nullptr);
 };
 
 }  // namespace ferrymark
