@@ -41,8 +41,14 @@ root=$(mktemp -d)
 xvfb_pid=
 cleanup() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    umount "$root/tmp/.X11-unix" 2>/dev/null
     umount "$root/proc" 2>/dev/null
-    rm -rf "$root"
+    # Never through a mount still in place: the X socket folder is the host's own.
+    if mountpoint -q "$root/tmp/.X11-unix" || mountpoint -q "$root/proc"; then
+        echo "left $root in place: a mount in it could not be undone" >&2
+    else
+        rm -rf "$root"
+    fi
 }
 trap cleanup EXIT
 tar -C "$root" -xf "$tarball" || fail "could not unpack $tarball"
@@ -67,14 +73,23 @@ installed=$(chroot "$root" dpkg-query -W -f='${Version}' ferrymark)
 pdftotext "$root/usr/share/ferrymark/About-Ferrymark.pdf" - | grep -q "Version $version" ||
     fail "the installed about document does not show Version $version"
 
-# Xvfb's abstract socket is shared with the root (same network namespace).
+# The root reaches Xvfb through its abstract socket (same network namespace) and through
+# its socket folder, bound in: an earlier server on that display still holding the abstract
+# name leaves the new one only its path.
+mkdir -p "$root/tmp/.X11-unix"
+mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix" || fail "could not bind the X socket folder"
 # Xvfb picks a free display itself: a fixed or random number may be another test's.
 Xvfb -displayfd 3 -nolisten tcp 3>"$root/tmp/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$root/tmp/display" ] && break; sleep 0.05; done
+for _ in $(seq 600); do [ -s "$root/tmp/display" ] && break; sleep 0.05; done
 [ -s "$root/tmp/display" ] || fail "Xvfb did not start"
 display=:$(cat "$root/tmp/display")
-for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+answered=
+for _ in $(seq 300); do  # 30 s on a loaded machine
+    DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && { answered=1; break; }
+    sleep 0.1
+done
+[ -n "$answered" ] || fail "Xvfb on $display did not answer"
 mkdir -p "$root/tmp/home"
 # The fresh root has no font cache yet: build it now, not inside the program's first start.
 chroot "$root" sh -c 'command -v fc-cache >/dev/null && fc-cache -s >/dev/null 2>&1' || true
