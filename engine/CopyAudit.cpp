@@ -172,7 +172,8 @@ void CopyAudit::removeSources(const timespec& start) {
             job_.report().add(source, NotTransferredReason::KeptByMove, "not all of it was copied");
         }
     }
-    if (!journal_.rewind()) {
+    // The list of copies can not be read back: nothing more is removed.
+    auto keepAll = [&] {
         job_.log("Kept every source: the list of copies made can not be read back");
         for (std::size_t i = 0; i < sources.size(); ++i) {
             if (whole[i]) {
@@ -180,19 +181,45 @@ void CopyAudit::removeSources(const timespec& start) {
                                   NotTransferredReason::KeptByMove, "no record of its copy");
             }
         }
+    };
+    if (!journal_.rewind()) {
+        keepAll();
         return;
     }
     auto keep = [this](const std::string& path, const char* why) {
         job_.log("Kept " + path + ": " + why);
         job_.report().add(path, NotTransferredReason::KeptByMove, why);
     };
+    const auto& items = items_;
+    CopyJournal::Entry entry;
+    // Links the copy was made through go first, while what they point to is still there to
+    // be recognised: a link to a file of the same Move would otherwise be left dangling and
+    // kept as "not the item copied".
+    {
+        FolderCache folders;
+        while (journal_.next(entry)) {
+            if (entry.source >= whole.size() || !whole[entry.source]) {
+                continue;
+            }
+            const FolderHandle& folder =
+                folders.open(entry.sourceFolder, entry.sourceFolderId, items[entry.source]);
+            struct stat st {};
+            if (folders.matches() &&
+                ::fstatat(folder.fd(), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode) && Id{st.st_dev, st.st_ino} != entry.id) {
+                removedLink(folder, entry, st);
+            }
+        }
+        if (!journal_.rewind()) {
+            keepAll();
+            return;
+        }
+    }
     // Names of one file that this job removed: the others' status changed with it. Only
     // files with more than one name are here.
     std::map<std::pair<std::uint64_t, std::uint64_t>, timespec> unlinked;
-    const auto& items = items_;
     FolderCache folders;
     bool folderLeft = false;
-    CopyJournal::Entry entry;
     while (journal_.next(entry)) {
         if (entry.source >= whole.size() || !whole[entry.source]) {
             continue;

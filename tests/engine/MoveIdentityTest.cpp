@@ -55,6 +55,23 @@ TEST(MoveIdentity, ItemsMovedIntoACopiedFolderMeanwhileAreKept) {
     EXPECT_TRUE(run.job->report().empty());
 }
 
+// With links followed, a Move takes the links themselves away, also those that point at a
+// file the same Move removes: whichever of the two the walk meets first.
+TEST(MoveIdentity, LinksToFilesOfTheSameMoveGoWithIt) {
+    TestTree tree;
+    tree.write("src/t/file", "content");
+    for (const char* name : {"a-link", "z-link"}) {
+        ASSERT_EQ(::symlink("file", tree.path(std::string("src/t/") + name).c_str()), 0);
+    }
+    tree.mkdir("dst");
+    TransferRun run;
+    run.run({tree.path("src/t")}, tree.path("dst"), true);
+    EXPECT_TRUE(run.job->report().empty());
+    EXPECT_FALSE(tree.exists("src/t"));
+    EXPECT_EQ(tree.read("dst/t/a-link"), "content");
+    EXPECT_EQ(tree.read("dst/t/z-link"), "content");
+}
+
 // Names of one file within a transfer stay names of one file, where the target allows it;
 // a Move of such a tree removes all of them and reports nothing.
 TEST(MoveIdentity, HardLinksStayLinksAndAMoveTakesThemAll) {
