@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/CopyHandler.h"
@@ -137,25 +139,92 @@ void CopyAudit::confirmCopies() {
         return;
     }
     FolderCache folders(target_);
+    // The copies of one folder are checked together, a bounded number at a time.
+    constexpr std::size_t kRunLimit = 4096;
+    std::vector<CopyJournal::Entry> run;
+    auto confirm = [&] {
+        const FolderHandle& folder = folders.open(run.front().copyFolder, run.front().copyFolderId);
+        confirmRun(folder, folders.matches(), run);
+        run.clear();
+    };
     CopyJournal::Entry entry;
     while (journal_.next(entry)) {
         if (entry.folder) {
             continue;
         }
-        const FolderHandle& folder = folders.open(entry.copyFolder, entry.copyFolderId);
+        if (!run.empty() &&
+            (entry.copyFolder != run.front().copyFolder || run.size() == kRunLimit)) {
+            confirm();
+        }
+        run.push_back(std::move(entry));
+    }
+    if (!run.empty()) {
+        confirm();
+    }
+}
+
+void CopyAudit::confirmRun(const FolderHandle& folder, bool matches,
+                           const std::vector<CopyJournal::Entry>& run) {
+    std::vector<char> confirmed(run.size(), 0);
+    // Where many copies share a folder, one read of its listing gives their inodes rather
+    // than a status call each.
+    constexpr std::size_t kListingFrom = 16;
+    if (matches && run.size() >= kListingFrom) {
+        confirmByListing(folder, run, confirmed);
+    }
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        const CopyJournal::Entry& copy = run[i];
         struct stat st {};
-        if (folders.matches() &&
-            ::fstatat(folder.fd(), entry.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            st.st_ino == entry.copyInode) {
+        if (confirmed[i] ||
+            (matches &&
+             ::fstatat(folder.fd(), copy.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+             st.st_ino == copy.copyInode)) {
             continue;
         }
-        const std::string source = join(entry.sourceFolder, entry.name);
-        job_.log("The copy of " + source + " is gone from " +
-                 join(entry.copyFolder, entry.copyName) + " before the job ended");
-        job_.setCurrentSource(entry.source);
+        const std::string source = join(copy.sourceFolder, copy.name);
+        job_.log("The copy of " + source + " is gone from " + join(copy.copyFolder, copy.copyName) +
+                 " before the job ended");
+        job_.setCurrentSource(copy.source);
         job_.markNotTransferred(source, NotTransferredReason::Other,
                                 "its copy was removed or replaced before the job ended");
     }
+}
+
+void CopyAudit::confirmByListing(const FolderHandle& folder,
+                                 const std::vector<CopyJournal::Entry>& run,
+                                 std::vector<char>& confirmed) {
+    // A descriptor of its own: the listing's position is not the folder handle's to move.
+    const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (dir == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    std::unordered_map<std::string_view, std::size_t> wanted;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        wanted.emplace(run[i].copyName, i);
+    }
+    // A folder that holds far more than this job's copies is not read to its end: what the
+    // listing did not confirm is asked of each name.
+    std::size_t left = run.size();
+    std::size_t budget = 4 * run.size() + 1024;
+    while (left > 0 && budget-- > 0) {
+        const dirent* item = ::readdir(dir);
+        if (item == nullptr) {
+            break;
+        }
+        const auto found = wanted.find(item->d_name);
+        // Some file systems number listing entries otherwise than inodes: those names are
+        // asked directly.
+        if (found != wanted.end() && !confirmed[found->second] &&
+            item->d_ino == run[found->second].copyInode) {
+            confirmed[found->second] = 1;
+            --left;
+        }
+    }
+    ::closedir(dir);
 }
 
 void CopyAudit::removeSources(const timespec& start) {

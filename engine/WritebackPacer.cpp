@@ -24,7 +24,11 @@ struct WritebackPacer::Descriptor {
 
 WritebackPacer::WritebackPacer(std::int64_t window) : window_(window), batchSize_(window) {}
 
-WritebackPacer::~WritebackPacer() = default;
+WritebackPacer::~WritebackPacer() {
+    if (flushing_.valid()) {
+        flushing_.wait();
+    }
+}
 
 void WritebackPacer::beginFile(int fd) {
     dropFile();
@@ -97,22 +101,48 @@ void WritebackPacer::finishFile(std::int64_t size) {
 }
 
 void WritebackPacer::flushBatch(int fd) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    // One flush of the file system writes the batch's files together, as the kernel's own
-    // writeback would; it also covers every window in flight.
-    if (::syncfs(fd) != 0) {
+    settleFlush();
+    // The flush needs a descriptor of its own: the caller closes the file meanwhile.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        return;  // tried again with the next file
+    }
+    flushCovers_ = windows_;
+    flushingBytes_ = batchBytes_;
+    batchBytes_ = 0;
+    flushing_ = std::async(std::launch::async, [own] {
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        // One flush of the file system writes the batch's files together, as the kernel's
+        // own writeback would; it also covers every window in flight. Errors are left to
+        // the flush at the end, which sees them too.
+        const int result = ::syncfs(own);
+        ::close(own);
+        return result == 0 ? std::chrono::duration<double>(Clock::now() - start).count() : -1.0;
+    });
+}
+
+void WritebackPacer::settleFlush() {
+    if (!flushing_.valid()) {
         return;
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double perSecond = static_cast<double>(batchBytes_) / std::max(seconds, 1e-3);
+    const double seconds = flushing_.get();
+    if (seconds < 0) {
+        batchBytes_ += flushingBytes_;
+        return;
+    }
+    const double perSecond = static_cast<double>(flushingBytes_) / std::max(seconds, 1e-3);
     // Grows by doubling at most: a disk's first seconds, taken by its own cache, overstate
     // its speed.
     batchSize_ = std::clamp(std::min(static_cast<std::int64_t>(perSecond / 4), 2 * batchSize_),
                             window_, kLargestBatch);
-    batchBytes_ = 0;
-    inFlight_.clear();
-    inFlightBytes_ = 0;
+    std::erase_if(inFlight_, [&](const Range& range) {
+        if (range.window > flushCovers_) {
+            return false;
+        }
+        inFlightBytes_ -= range.length;
+        return true;
+    });
 }
 
 void WritebackPacer::dropFile() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <memory>
 
 namespace ferrymark {
@@ -13,7 +14,10 @@ namespace ferrymark {
 // for. Small files and the tails of large ones are flushed together once a batch of them is
 // written: writing back each small file on its own costs a fast disk a fifth of its speed.
 // The batch is sized to a quarter of a second of the disk's measured speed, so that a fast
-// disk flushes rarely. Worker thread only.
+// disk flushes rarely. A batch is flushed on a thread of its own while the next one is
+// written, and waited for only when that one is full: the disk and the copy work side by
+// side, as with the kernel's own writeback, and at most two batches are ahead of the disk.
+// Worker thread only.
 class WritebackPacer {
   public:
     static constexpr std::int64_t kWindow = std::int64_t{2} << 20;
@@ -54,8 +58,11 @@ class WritebackPacer {
     };
 
     void startWindow(std::int64_t end);
-    // Flushes the file system of fd and sizes the next batch by how long that took.
+    // Starts a flush of the file system of fd for the batch written, once the one before
+    // is done.
     void flushBatch(int fd);
+    // Waits for the flush running, if any, and sizes the next batch by how long it took.
+    void settleFlush();
 
     const std::int64_t window_;
     std::deque<Range> inFlight_;
@@ -65,6 +72,11 @@ class WritebackPacer {
     std::uint64_t windows_ = 0;
     std::int64_t batchBytes_ = 0;
     std::int64_t batchSize_;
+    // The flush running: its seconds (negative when it failed), the bytes and the windows
+    // it covers.
+    std::future<double> flushing_;
+    std::int64_t flushingBytes_ = 0;
+    std::uint64_t flushCovers_ = 0;
 };
 
 }  // namespace ferrymark

@@ -191,6 +191,38 @@ TEST(LeftoversCleanUp, ACopyRemovedBeforeTheEndKeepsItsSource) {
     EXPECT_FALSE(tree.exists("src/c"));
 }
 
+// The same, whether a folder's copies are checked one by one or through one read of its
+// listing: a copy removed, or replaced by another file under its name, keeps its source.
+TEST(LeftoversCleanUp, CopiesGoneFromAFullFolderKeepTheirSources) {
+    for (const int files : {3, 40}) {
+        SCOPED_TRACE(files);
+        TestTree tree;
+        for (int i = 0; i < files; ++i) {
+            tree.write("src/f" + std::to_string(i), "only copy " + std::to_string(i));
+        }
+        tree.write("src/c", "new c");
+        tree.write("dst/c", "old c");
+        TransferRun run;
+        run.host.setPromptHandler([&](const Prompt&) {
+            fs::remove(tree.path("dst/f1"));
+            fs::remove(tree.path("dst/f2"));
+            tree.write("dst/f2", "only copy 2");  // the same bytes, another file
+            return PromptAnswer{Policy::Replace, false};
+        });
+        std::vector<std::string> sources;
+        for (int i = 0; i < files; ++i) {
+            sources.push_back(tree.path("src/f" + std::to_string(i)));
+        }
+        sources.push_back(tree.path("src/c"));
+        run.run(sources, tree.path("dst"), true);
+        EXPECT_EQ(tree.read("src/f1"), "only copy 1");
+        EXPECT_EQ(tree.read("src/f2"), "only copy 2");
+        EXPECT_FALSE(tree.exists("src/f0"));
+        EXPECT_FALSE(tree.exists("src/c"));
+        EXPECT_EQ(run.job->report().total(), 4);  // two not copied, and kept by the Move
+    }
+}
+
 // Bits a child reports about the missing-home attacks.
 enum AttackResult : int {
     kLinkFollowed = 1,
