@@ -1,5 +1,7 @@
 #include "engine/ExtendedAttributes.h"
 
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 
 #include <cerrno>
@@ -11,8 +13,9 @@ namespace {
 
 constexpr const char* kCapability = "security.capability";
 
-// The names of the attributes, NUL-separated; false when they can not be read.
-bool listNames(int fd, std::vector<char>& names) {
+}  // namespace
+
+bool ExtendedAttributes::names(int fd, std::vector<char>& names) {
     names.resize(1024);
     for (;;) {
         const ssize_t size = ::flistxattr(fd, names.data(), names.size());
@@ -32,7 +35,39 @@ bool listNames(int fd, std::vector<char>& names) {
     }
 }
 
-}  // namespace
+bool ExtendedAttributes::named(const std::vector<char>& names, const char* name) {
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+        if (std::strcmp(names.data() + at, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ExtendedAttributes::namesShowAccessLists(int fd, dev_t device) {
+    // Local file systems that keep access lists as attributes and name them; a network
+    // file system may answer for a list it does not name. Asked once per file system in a
+    // row, not per file.
+    thread_local dev_t lastDevice = 0;
+    thread_local bool lastAnswer = false;
+    if (device != lastDevice || device == 0) {
+        struct statfs fs {};
+        const bool known = ::fstatfs(fd, &fs) == 0;
+        switch (known ? static_cast<unsigned long>(fs.f_type) : 0UL) {
+            case EXT4_SUPER_MAGIC:
+            case XFS_SUPER_MAGIC:
+            case BTRFS_SUPER_MAGIC:
+            case TMPFS_MAGIC:
+            case F2FS_SUPER_MAGIC:
+                lastAnswer = true;
+                break;
+            default:
+                lastAnswer = false;
+        }
+        lastDevice = known ? device : 0;
+    }
+    return lastAnswer;
+}
 
 bool ExtendedAttributes::read(int fd, const char* name, std::vector<char>& value) {
     value.resize(256);
@@ -54,11 +89,13 @@ bool ExtendedAttributes::read(int fd, const char* name, std::vector<char>& value
     }
 }
 
-std::string ExtendedAttributes::copy(int sourceFd, int destinationFd) {
-    std::vector<char> names;
-    if (!listNames(sourceFd, names)) {
+std::string ExtendedAttributes::copy(int sourceFd, int destinationFd,
+                                     const std::vector<char>* given) {
+    std::vector<char> own;
+    if (given == nullptr && !ExtendedAttributes::names(sourceFd, own)) {
         return std::string("extended attributes not read: ") + std::strerror(errno);
     }
+    const std::vector<char>& names = given != nullptr ? *given : own;
     std::string problems;
     std::vector<char> value;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {

@@ -128,8 +128,21 @@ std::string FileMetadata::copy(int sourceFd, const struct stat& source, int dest
     // Before the bits: a change of owner clears set-user-id and set-group-id.
     const bool ownerKept = keepOwner(destinationFd, source, problems, copyStatus);
     mode_t bits = keptBits(source.st_mode, ownerKept);
+    // The attributes' names are read once: where the file system names access lists, a
+    // list not named is not asked for.
+    std::vector<char> names;
+    const bool listed = ExtendedAttributes::names(sourceFd, names);
+    const bool complete =
+        listed && ExtendedAttributes::namesShowAccessLists(sourceFd, source.st_dev);
+    auto readNamed = [&](const char* name, std::vector<char>& value) {
+        if (complete && !ExtendedAttributes::named(names, name)) {
+            value.clear();
+            return true;
+        }
+        return readList(sourceFd, name, value);
+    };
     std::vector<char> list;
-    if (!readList(sourceFd, kAccessList, list)) {
+    if (!readNamed(kAccessList, list)) {
         // Unknown grants: keep the owner's bits only rather than guess wider ones.
         note(problems, "access list not read");
         bits &= 0700;
@@ -145,7 +158,7 @@ std::string FileMetadata::copy(int sourceFd, const struct stat& source, int dest
     }
     if (folder) {
         std::vector<char> defaults;
-        if (!readList(sourceFd, kDefaultList, defaults)) {
+        if (!readNamed(kDefaultList, defaults)) {
             note(problems, "default access list not read");
         } else if (!defaults.empty() && ::fsetxattr(destinationFd, kDefaultList, defaults.data(),
                                                     defaults.size(), 0) != 0) {
@@ -158,7 +171,9 @@ std::string FileMetadata::copy(int sourceFd, const struct stat& source, int dest
     if (::futimens(destinationFd, times) != 0) {
         note(problems, "times not set");
     }
-    if (const std::string more = ExtendedAttributes::copy(sourceFd, destinationFd); !more.empty()) {
+    if (const std::string more =
+            ExtendedAttributes::copy(sourceFd, destinationFd, listed ? &names : nullptr);
+        !more.empty()) {
         problems += (problems.empty() ? "" : "; ") + more;
     }
     return problems;
