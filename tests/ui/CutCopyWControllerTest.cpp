@@ -306,8 +306,10 @@ class RecordingHandler final : public ICopyHandler {
   public:
     void togglePause() override { ++pauses; }
     void cancelTask() override { ++cancels; }
+    void startNow() override { ++startsNow; }
     int pauses = 0;
     int cancels = 0;
+    int startsNow = 0;
 };
 
 TEST(ProgressButtons, ReachTheJobThroughItsInterface) {
