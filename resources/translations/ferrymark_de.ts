@@ -181,6 +181,30 @@
         <comment>decimal separator of sizes</comment>
         <translation>,</translation>
     </message>
+    <message>
+        <source>Waiting to copy to &quot;%1&quot;</source>
+        <translation>Wartet darauf, nach „%1“ zu kopieren</translation>
+    </message>
+    <message>
+        <source>Waiting until another transfer to the same disk has ended.</source>
+        <translation>Wartet, bis eine andere Übertragung auf denselben Datenträger beendet ist.</translation>
+    </message>
+    <message>
+        <source>Waiting until the move of “%1” and more to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Verschieben von „%1“ und weiteren Objekten nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the move of “%1” to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Verschieben von „%1“ nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the copy of “%1” and more to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Kopieren von „%1“ und weiteren Objekten nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the copy of “%1” to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Kopieren von „%1“ nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
 </context>
 <context>
     <name>CutCopyWindow</name>
@@ -215,6 +239,14 @@
     <message>
         <source>Stop</source>
         <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Start alongside the transfer that uses the same disk</source>
+        <translation>Neben der Übertragung starten, die denselben Datenträger nutzt</translation>
+    </message>
+    <message>
+        <source>Start now</source>
+        <translation>Jetzt starten</translation>
     </message>
 </context>
 <context>
