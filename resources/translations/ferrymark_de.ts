@@ -284,6 +284,17 @@
     </message>
 </context>
 <context>
+    <name>TurnsPreference</name>
+    <message>
+        <source>Transfers to the same disk take turns</source>
+        <translation>Übertragungen auf denselben Datenträger nacheinander ausführen</translation>
+    </message>
+    <message>
+        <source>One transfer at a time on each disk is faster than several at once. A waiting transfer can still be started at once from its window.</source>
+        <translation>Eine Übertragung nach der anderen ist auf jedem Datenträger schneller als mehrere gleichzeitig. Eine wartende Übertragung lässt sich in ihrem Fenster trotzdem sofort starten.</translation>
+    </message>
+</context>
+<context>
     <name>OutcomeTexts</name>
     <message>
         <source>1 item</source>
@@ -660,6 +671,13 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::WindowMenu</name>
+    <message>
+        <source>%1 (waiting)</source>
+        <translation>%1 (wartet)</translation>
     </message>
 </context>
 <context>
