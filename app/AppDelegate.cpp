@@ -31,6 +31,7 @@
 #include "app/PreferencesWindow.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
+#include "app/TurnsPreference.h"
 #include "app/UserDefaults.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
@@ -70,6 +71,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     AutostartEntry::migrate(autostartFolder());
     defaults_ = std::make_unique<UserDefaults>(env_.settingsPath);
     linkPreference_ = std::make_unique<LinkPreference>(*defaults_);
+    turnsPreference_ = std::make_unique<TurnsPreference>(*defaults_);
     statusMenu_ = std::make_unique<StatusMenu>(this);
     windowMenu_ = std::make_unique<WindowMenu>(statusMenu_->windowMenuItem(),
                                                statusMenu_->windowMenu(), this);
@@ -93,7 +95,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
                 return changeHotKey(slot, sequence);
             },
             [](const QByteArray& slot) { return hotKeySetting(slot); },
-            {[this](QWidget* parent) { return linkPreference_->makeBox(parent); }}});
+            {[this](QWidget* parent) { return linkPreference_->makeBox(parent); },
+             [this](QWidget* parent) { return turnsPreference_->makeBox(parent); }}});
     paste_ = std::make_unique<PasteContext>(PasteContext{
         bridge, *env_.host, threads_, env_.readClipboard,
         [](const Prompt& prompt) { return PromptPresenter::ask(prompt, true); },
@@ -103,7 +106,8 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         [this](TransferOutcome outcome) { transferEnded(std::move(outcome)); },
         [this](PasteRefusal why, const std::string& detail) { tellRefusal(why, detail); },
         [this](bool move) { return preferences_->copyCheck().checks(move); },
-        [this] { return linkPreference_->keepLinks(); }});
+        [this] { return linkPreference_->keepLinks(); },
+        [this] { return turnsPreference_->takeTurns(); }});
     applyStoredHotKeys();
 }
 

@@ -29,6 +29,7 @@ class LinkPreference;
 class PreferencesWindow;
 class StatusMenu;
 class TransferNotices;
+class TurnsPreference;
 class UserDefaults;
 class WindowMenu;
 
@@ -139,6 +140,7 @@ class AppDelegate : public QObject {
     AppEnvironment env_;
     std::unique_ptr<UserDefaults> defaults_;
     std::unique_ptr<LinkPreference> linkPreference_;
+    std::unique_ptr<TurnsPreference> turnsPreference_;
     std::unique_ptr<StatusMenu> statusMenu_;
     std::unique_ptr<WindowMenu> windowMenu_;
     std::unique_ptr<QSystemTrayIcon> statusBarMItem_;

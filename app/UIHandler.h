@@ -49,6 +49,8 @@ struct PasteContext {
     std::function<bool(bool move)> checksCopies = {};
     // UI thread: whether links inside folders are kept as links. Empty: they are followed.
     std::function<bool()> keepLinks = {};
+    // UI thread: whether transfers to the same disk take turns. Empty: they do not.
+    std::function<bool()> takeTurns = {};
 };
 
 // The Paste and Move commands: the copied files go into the folder of the file manager

@@ -11,13 +11,33 @@ WindowMenu::WindowMenu(QAction* windowMenuItem, QMenu* windowMenu, QObject* pare
     : QObject(parent), windowMenuItem_(windowMenuItem), windowMenu_(windowMenu) {
     windowMenuItem_->setMenu(windowMenu_);
     windowMenuItem_->setEnabled(!windowMenu_->actions().isEmpty());
+    connect(windowMenu_, &QMenu::aboutToShow, this, &WindowMenu::refresh);
+    // Some trays show the entries' titles with the status menu itself.
+    if (auto* statusMenu = qobject_cast<QMenu*>(windowMenu_->parent())) {
+        connect(statusMenu, &QMenu::aboutToShow, this, &WindowMenu::refresh);
+    }
+}
+
+namespace {
+
+QString titleOf(const CopyHandler& job) {
+    const QString name = QString::fromStdString(job.currentTarget());
+    return job.waitingForTurn() ? WindowMenu::tr("%1 (waiting)").arg(name) : name;
+}
+
+}  // namespace
+
+void WindowMenu::refresh() {
+    for (auto& [entry, job] : entries_) {
+        entry->setText(titleOf(*job));
+    }
 }
 
 void WindowMenu::add(const std::shared_ptr<CopyHandler>& job) {
     if (!windowMenuItem_->isEnabled()) {
         windowMenuItem_->setEnabled(true);
     }
-    auto* entry = new QAction(QString::fromStdString(job->currentTarget()), windowMenu_);
+    auto* entry = new QAction(titleOf(*job), windowMenu_);
     CopyHandler* raw = job.get();
     connect(entry, &QAction::triggered, this, [raw] { raw->bringToFront(); });
     windowMenu_->addAction(entry);

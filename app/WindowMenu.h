@@ -13,7 +13,8 @@ namespace ferrymark {
 class CopyHandler;
 
 // The running transfers, one entry each, under the status menu's windowMenuItem. Choosing
-// an entry brings the job's progress window to the front. UI thread only.
+// an entry brings the job's progress window to the front. A job waiting for its turn on a
+// disk is listed as waiting. UI thread only.
 class WindowMenu : public QObject {
     Q_OBJECT
   public:
@@ -28,6 +29,8 @@ class WindowMenu : public QObject {
     QMenu* windowMenu() const { return windowMenu_; }
     // The listed jobs, in the order their transfers started.
     std::vector<std::shared_ptr<CopyHandler>> jobs() const;
+    // Brings each entry's title up to date with its job; done whenever the menu opens.
+    void refresh();
 
   private:
     QAction* windowMenuItem_;

@@ -1,11 +1,15 @@
 #include "engine/CopyHandler.h"
 
+#include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <boost/filesystem/path.hpp>
 
 #include "engine/CopyConfirmation.h"
+#include "engine/DiskIdentity.h"
 #include "engine/TransferDriver.h"
+#include "engine/TurnsFolder.h"
 
 namespace ferrymark {
 
@@ -72,6 +76,9 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     driver.countSources();
     setRemainingItems(totalItems());
     setDataProcessed(0);
+    if (!cancelled() && takesTurns()) {
+        waitForTurn(target, deleteAfter);
+    }
 
     if (!cancelled()) {
         driver.placeSources();
@@ -93,6 +100,7 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     if (!cancelled() && deleteAfter) {
         driver.removeSources();
     }
+    turns_->release();
     inFlight_ = std::make_unique<InFlightRecord>();
     ledger_ = std::make_unique<CopyLedger>();
     journal_ = std::make_unique<CopyJournal>();
@@ -106,6 +114,49 @@ void CopyHandler::performCopy(const std::string& target, bool deleteAfter) {
     });
     host_.deactivateApplication();
     host_.log("End copy to \"" + target + "\"");
+}
+
+void CopyHandler::waitForTurn(const std::string& target, bool move) {
+    std::string reason;
+    const int folder = TurnsFolder::open(reason);
+    if (folder < 0) {
+        if (const std::string notice = TurnsFolder::takeUnavailableNotice(reason);
+            !notice.empty()) {
+            log(notice);
+        }
+        return;
+    }
+    std::vector<std::string> paths = srcList();
+    TurnHolder self;
+    self.move = move;
+    self.target = target;
+    self.firstSource = paths.empty() ? std::string() : paths.front();
+    self.sources = static_cast<std::int64_t>(paths.size());
+    self.program = program_invocation_short_name;
+    self.pid = ::getpid();
+    paths.push_back(target);
+    const DiskTurns::Outcome outcome =
+        turns_->take(folder, DiskIdentity().disksOf(paths), self, [this](const TurnHolder& holder) {
+            setTurnHolder(holder);
+            setWaitingForTurn(true);
+            log("Waiting for its turn on the disk, after " + holder.describe());
+            if (turnObserver_) {
+                turnObserver_(holder);
+            }
+        });
+    if (!waitingForTurn()) {
+        return;
+    }
+    setWaitingForTurn(false);
+    if (outcome == DiskTurns::Outcome::StartedNow) {
+        log("Started without waiting for its turn on the disk");
+    } else if (outcome == DiskTurns::Outcome::Taken) {
+        log("Its turn on the disk has come");
+    }
+}
+
+void CopyHandler::startNow() {
+    turns_->startNow();
 }
 
 void CopyHandler::togglePause() {
@@ -134,6 +185,7 @@ void CopyHandler::cancelTask() {
     PauseSemaphore* gate = pause_semaphore();
     if (!gate) {
         setCancelled(true);
+        turns_->stop();
         return;
     }
     // A second stop finds the flag set and changes nothing; giving the gate back twice
@@ -146,6 +198,8 @@ void CopyHandler::cancelTask() {
     }
     setCancelled(true);
     gate->release();
+    // A job waiting for its turn holds no gate: the wait itself must end.
+    turns_->stop();
 }
 
 void CopyHandler::updateUI() {
@@ -320,6 +374,16 @@ std::string CopyHandler::currentItem() const {
 void CopyHandler::setCurrentItem(std::string path) {
     std::lock_guard guard(propertyLock_);
     currentItem_ = std::move(path);
+}
+
+TurnHolder CopyHandler::turnHolder() const {
+    std::lock_guard guard(propertyLock_);
+    return turnHolder_;
+}
+
+void CopyHandler::setTurnHolder(TurnHolder holder) {
+    std::lock_guard guard(propertyLock_);
+    turnHolder_ = std::move(holder);
 }
 
 IHeartbeat* CopyHandler::uiHeartBeat() const {

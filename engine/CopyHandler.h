@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -13,12 +14,14 @@
 #include "CopyJournal.h"
 #include "CopyLedger.h"
 #include "DeferredConflict.h"
+#include "DiskTurns.h"
 #include "ICopyHandler.h"
 #include "IHeartbeat.h"
 #include "IJobHost.h"
 #include "IProgressView.h"
 #include "InFlightRecord.h"
 #include "TransferReport.h"
+#include "TurnHolder.h"
 #include "WritebackPacer.h"
 
 namespace ferrymark {
@@ -46,6 +49,8 @@ class CopyHandler final : public ICopyHandler {
     // UI thread: the progress window's buttons and the quit prompt.
     void togglePause() override;
     void cancelTask() override;
+    // The progress window's "Start now": a job waiting for its turn on a disk goes ahead.
+    void startNow() override;
 
     // UI thread: a heartbeat tick, and the window menu's entry.
     void updateUI();
@@ -91,6 +96,21 @@ class CopyHandler final : public ICopyHandler {
     // copying what they point to. Set before the job runs.
     bool keepLinks() const { return keepLinks_.load(); }
     void setKeepLinks(bool v) { keepLinks_.store(v); }
+    // Transfers to the same disk take turns: after counting, the job waits until no other
+    // transfer uses a disk of its sources or of its target. Set before the job runs.
+    bool takesTurns() const { return takesTurns_.load(); }
+    void setTakesTurns(bool v) { takesTurns_.store(v); }
+    // The job waits for its turn; turnHolder is what it waits for, as that transfer wrote it.
+    bool waitingForTurn() const { return waitingForTurn_.load(); }
+    void setWaitingForTurn(bool v) { waitingForTurn_.store(v); }
+    TurnHolder turnHolder() const;
+    void setTurnHolder(TurnHolder holder);
+    // Told on the worker each time the job starts waiting for another transfer. Set before
+    // the job runs.
+    void setTurnObserver(std::function<void(const TurnHolder&)> observer) {
+        turnObserver_ = std::move(observer);
+    }
+
     // The copies are being flushed to the disk; no byte is left to copy.
     bool finishing() const { return finishing_.load(); }
     void setFinishing(bool v) { finishing_.store(v); }
@@ -170,6 +190,7 @@ class CopyHandler final : public ICopyHandler {
     void closeGate();
     void startHeartbeat();
     void stopHeartbeat();
+    void waitForTurn(const std::string& target, bool move);
 
     IJobHost& host_;
 
@@ -178,6 +199,7 @@ class CopyHandler final : public ICopyHandler {
     std::unique_ptr<IProgressView> wController_;
     std::string currentTarget_;
     std::string currentItem_;
+    TurnHolder turnHolder_;
     std::unique_ptr<IHeartbeat> uiHeartBeat_;
 
     std::atomic<std::int64_t> totalItems_{0};
@@ -196,6 +218,11 @@ class CopyHandler final : public ICopyHandler {
     std::atomic<std::int64_t> bytesChecked_{0};
     std::atomic<std::int64_t> bytesToCheck_{0};
     std::atomic<bool> keepLinks_{false};
+    std::atomic<bool> takesTurns_{false};
+    std::atomic<bool> waitingForTurn_{false};
+    std::function<void(const TurnHolder&)> turnObserver_;
+    // Lives as long as the job: "Start now" and Stop reach it from the UI thread.
+    std::unique_ptr<DiskTurns> turns_ = std::make_unique<DiskTurns>();
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
     std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
     std::unique_ptr<CopyLedger> ledger_ = std::make_unique<CopyLedger>();

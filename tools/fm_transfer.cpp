@@ -33,7 +33,7 @@ namespace {
 
 const char* const kUsage =
     "usage: fm-transfer [--move] [--verify | --no-verify] [--no-dereference] [--progress]\n"
-    "                   [--answer KIND=CODE[,dontask]]...\n"
+    "                   [--no-wait] [--answer KIND=CODE[,dontask]]...\n"
     "                   SOURCE... TARGET\n"
     "       fm-transfer --help | --version\n"
     "Copies (or with --move, moves) each SOURCE into the folder TARGET.\n"
@@ -60,6 +60,13 @@ const char* const kUsage =
     "  --progress: about once a second, and once at the end, a line on standard error:\n"
     "        progress BYTES_DONE BYTES_TOTAL ITEMS_DONE ITEMS_TOTAL\n"
     "        (from when counting has ended; bytes done follow the disk, not its cache)\n"
+    "Transfers to the same disk take turns: once counted, a transfer waits while another\n"
+    "transfer (fm-transfer or Ferrymark, of this user) uses a disk of its sources or its\n"
+    "target, and says on standard error what it waits for:\n"
+    "        fm-transfer: waiting for its turn on the disk, after DESCRIPTION\n"
+    "  All partitions of one disk are one disk, a network file system is its server.\n"
+    "  The locks are in $XDG_RUNTIME_DIR/ferrymark/turns; without it nothing waits.\n"
+    "  --no-wait    start at once, alongside whatever else uses the disks\n"
     "Standard output: each prompt, answer and log line, then the four counters. A\n"
     "conflict prompt is followed by one line for each of its two items:\n"
     "  existing: FACTS  and  incoming: FACTS, where FACTS is \"absent\", or comma-separated:\n"
@@ -268,6 +275,7 @@ int main(int argc, char** argv) {
     bool progress = false;
     std::optional<bool> verify;
     bool keepLinks = false;
+    bool wait = true;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -279,6 +287,8 @@ int main(int argc, char** argv) {
             verify = arg == "--verify";
         } else if (arg == "--no-dereference") {
             keepLinks = true;
+        } else if (arg == "--no-wait") {
+            wait = false;
         } else if (arg == "--answer" && i + 1 < argc) {
             if (!parseAnswer(argv[++i], host)) {
                 return fail(std::string("bad answer \"") + argv[i] + "\"\n" + kUsage);
@@ -339,6 +349,12 @@ int main(int argc, char** argv) {
         return fail("can not create the job");
     }
     job->setKeepLinks(keepLinks);
+    job->setTakesTurns(wait);
+    job->setTurnObserver([](const TurnHolder& holder) {
+        std::fprintf(stderr, "fm-transfer: waiting for its turn on the disk, after %s\n",
+                     printable(holder.describe()).c_str());
+        std::fflush(stderr);
+    });
 
     job->setVerify(verify.value_or(move));
 

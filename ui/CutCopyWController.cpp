@@ -79,6 +79,35 @@ double progressFraction(const CopyHandler& job) {
     return static_cast<double>(totalItems - job.remainingItems()) / static_cast<double>(totalItems);
 }
 
+// What a waiting job waits for, from what the transfer holding the disk wrote.
+QString waitingText(const TurnHolder& holder) {
+    if (!holder.known()) {
+        return QCoreApplication::translate(
+            "CutCopyWController", "Waiting until another transfer to the same disk has ended.");
+    }
+    const QString name = QFileInfo(QString::fromStdString(holder.firstSource)).fileName();
+    const QString target = QString::fromStdString(holder.target);
+    const char* text = nullptr;
+    if (holder.move) {
+        text = holder.sources > 1
+                   ? QT_TRANSLATE_NOOP("CutCopyWController",
+                                       "Waiting until the move of “%1” and more to “%2” has "
+                                       "ended: it uses the same disk.")
+                   : QT_TRANSLATE_NOOP("CutCopyWController",
+                                       "Waiting until the move of “%1” to “%2” has ended: it "
+                                       "uses the same disk.");
+    } else {
+        text = holder.sources > 1
+                   ? QT_TRANSLATE_NOOP("CutCopyWController",
+                                       "Waiting until the copy of “%1” and more to “%2” has "
+                                       "ended: it uses the same disk.")
+                   : QT_TRANSLATE_NOOP("CutCopyWController",
+                                       "Waiting until the copy of “%1” to “%2” has ended: it "
+                                       "uses the same disk.");
+    }
+    return QCoreApplication::translate("CutCopyWController", text).arg(name, target);
+}
+
 int barValue(double fraction) {
     // More bytes than counted give a fraction above 1; the bar shows full.
     const double clamped = std::clamp(fraction, 0.0, 1.0);
@@ -144,6 +173,10 @@ void CutCopyWController::loadWindow() {
                      [link] { callHandler(*link, &ICopyHandler::togglePause); });
     QObject::connect(ui_->btStopProcess, &QPushButton::clicked, window_,
                      [link] { callHandler(*link, &ICopyHandler::cancelTask); });
+    QObject::connect(ui_->btStartNow, &QPushButton::clicked, window_,
+                     [link] { callHandler(*link, &ICopyHandler::startNow); });
+    ui_->lbWaitingFor->hide();
+    ui_->btStartNow->hide();
 
     QWidget* details = ui_->detailsArea;
     QToolButton* expand = ui_->btExpandContractView;
@@ -166,6 +199,10 @@ void CutCopyWController::pauseAction() {
 
 void CutCopyWController::stopAction() {
     callHandler(*link_, &ICopyHandler::cancelTask);
+}
+
+void CutCopyWController::startNowAction() {
+    callHandler(*link_, &ICopyHandler::startNow);
 }
 
 void CutCopyWController::updateUI(CopyHandler& job) {
@@ -203,6 +240,14 @@ void CutCopyWController::tick(CopyHandler& job) {
         }
         return;
     }
+    // Like counting, waiting for the disk is no transfer time: the beat count stays.
+    if (job.waitingForTurn()) {
+        if (ui_ != nullptr) {
+            showWaiting(job);
+        }
+        return;
+    }
+    hideWaiting();
     if (job.uiBeatCount() == 0) {
         stopAnimation();
         if (ui_ != nullptr && pausedLook_ == nullptr) {
@@ -273,6 +318,25 @@ void CutCopyWController::showChecking(const CopyHandler& job) {
     }
     ui_->pbTotalProcess->setValue(
         barValue(toCheck > 0 ? static_cast<double>(checked) / static_cast<double>(toCheck) : 0.0));
+}
+
+void CutCopyWController::showWaiting(const CopyHandler& job) {
+    ui_->lbProcessDesc->setText(
+        QCoreApplication::translate("CutCopyWController", "Waiting to copy to \"%1\"")
+            .arg(QString::fromStdString(job.currentTarget())));
+    ui_->lbDataProgressDesc->setText(
+        QCoreApplication::translate("CutCopyWController", "%1 Items (%2)")
+            .arg(items(job.totalItems()), size(job.totalData())));
+    ui_->lbWaitingFor->setText(waitingText(job.turnHolder()));
+    ui_->lbWaitingFor->show();
+    ui_->btStartNow->show();
+}
+
+void CutCopyWController::hideWaiting() {
+    if (ui_ != nullptr && ui_->btStartNow->isVisibleTo(window_)) {
+        ui_->lbWaitingFor->hide();
+        ui_->btStartNow->hide();
+    }
 }
 
 void CutCopyWController::showDetails(const CopyHandler& job) {
@@ -346,6 +410,12 @@ QLabel* CutCopyWController::lbCurrentItem() const {
 }
 QLabel* CutCopyWController::lbSpeed() const {
     return ui_ ? ui_->lbSpeed : nullptr;
+}
+QLabel* CutCopyWController::lbWaitingFor() const {
+    return ui_ ? ui_->lbWaitingFor : nullptr;
+}
+QPushButton* CutCopyWController::btStartNow() const {
+    return ui_ ? ui_->btStartNow : nullptr;
 }
 
 }  // namespace ferrymark

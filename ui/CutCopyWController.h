@@ -46,6 +46,7 @@ class CutCopyWController final : public IProgressView {
     // The buttons' actions.
     void pauseAction();
     void stopAction();
+    void startNowAction();
 
     void updateUI(CopyHandler& job) override;
     void bringToFront() override;
@@ -62,6 +63,10 @@ class CutCopyWController final : public IProgressView {
     QToolButton* btExpandContractView() const;
     QLabel* lbCurrentItem() const;
     QLabel* lbSpeed() const;
+    // What a job waiting for its turn on a disk waits for, and the button that skips the wait;
+    // hidden while the job does not wait.
+    QLabel* lbWaitingFor() const;
+    QPushButton* btStartNow() const;
 
   private:
     // The buttons reach the job through this link; the controller cuts it when it goes,
@@ -78,6 +83,9 @@ class CutCopyWController final : public IProgressView {
     void showDetails(const CopyHandler& job);
     // The read-back of the copies: bytes checked of bytes to check, and the time left.
     void showChecking(const CopyHandler& job);
+    // The job waits for another transfer to end: what that is, and "Start now".
+    void showWaiting(const CopyHandler& job);
+    void hideWaiting();
     static void callHandler(HandlerLink& link, void (ICopyHandler::*action)());
 
     std::shared_ptr<HandlerLink> link_;

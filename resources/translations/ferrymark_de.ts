@@ -181,6 +181,30 @@
         <comment>decimal separator of sizes</comment>
         <translation>,</translation>
     </message>
+    <message>
+        <source>Waiting to copy to &quot;%1&quot;</source>
+        <translation>Wartet darauf, nach „%1“ zu kopieren</translation>
+    </message>
+    <message>
+        <source>Waiting until another transfer to the same disk has ended.</source>
+        <translation>Wartet, bis eine andere Übertragung auf denselben Datenträger beendet ist.</translation>
+    </message>
+    <message>
+        <source>Waiting until the move of “%1” and more to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Verschieben von „%1“ und weiteren Objekten nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the move of “%1” to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Verschieben von „%1“ nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the copy of “%1” and more to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Kopieren von „%1“ und weiteren Objekten nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
+    <message>
+        <source>Waiting until the copy of “%1” to “%2” has ended: it uses the same disk.</source>
+        <translation>Wartet, bis das Kopieren von „%1“ nach „%2“ beendet ist: Es nutzt denselben Datenträger.</translation>
+    </message>
 </context>
 <context>
     <name>CutCopyWindow</name>
@@ -216,6 +240,14 @@
         <source>Stop</source>
         <translation>Stopp</translation>
     </message>
+    <message>
+        <source>Start alongside the transfer that uses the same disk</source>
+        <translation>Neben der Übertragung starten, die denselben Datenträger nutzt</translation>
+    </message>
+    <message>
+        <source>Start now</source>
+        <translation>Jetzt starten</translation>
+    </message>
 </context>
 <context>
     <name>InstanceClient</name>
@@ -249,6 +281,17 @@
     <message>
         <source>Keep them as links</source>
         <translation>Als Verknüpfungen behalten</translation>
+    </message>
+</context>
+<context>
+    <name>TurnsPreference</name>
+    <message>
+        <source>Transfers to the same disk take turns</source>
+        <translation>Übertragungen auf denselben Datenträger nacheinander ausführen</translation>
+    </message>
+    <message>
+        <source>One transfer at a time on each disk is faster than several at once. A waiting transfer can still be started at once from its window.</source>
+        <translation>Eine Übertragung nach der anderen ist auf jedem Datenträger schneller als mehrere gleichzeitig. Eine wartende Übertragung lässt sich in ihrem Fenster trotzdem sofort starten.</translation>
     </message>
 </context>
 <context>
@@ -628,6 +671,13 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>ferrymark::WindowMenu</name>
+    <message>
+        <source>%1 (waiting)</source>
+        <translation>%1 (wartet)</translation>
     </message>
 </context>
 <context>

@@ -27,6 +27,9 @@
 #include "app/TransferNotices.h"
 #include "app/WindowMenu.h"
 #include "engine/CopyHandler.h"
+#include "engine/DiskIdentity.h"
+#include "engine/DiskTurns.h"
+#include "engine/TurnsFolder.h"
 #include "platform/IFileManagerBridge.h"
 #include "ui/AlertWindowController.h"
 #include "ui/QtJobHost.h"
@@ -329,6 +332,49 @@ TEST_F(AppDelegateTest, TheLinkChoiceIsStoredAndShownAgain) {
     auto later = launch(std::nullopt, &shown);
     later->showPreferences(nullptr);
     EXPECT_TRUE(later->preferencesWindow()->findChild<QRadioButton*>("rbKeepLinks")->isChecked());
+}
+
+// Transfers to one disk take turns unless the user switches it off: a paste to a disk whose
+// turn is held waits, and is listed as waiting; with the choice off, it goes at once.
+TEST_F(AppDelegateTest, TakingTurnsIsOnUntilSwitchedOff) {
+    const std::string runtime = tree.mkdir("runtime", 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    int shown = 0;
+    auto delegate = launch(true, &shown);
+    delegate->showPreferences(nullptr);
+    auto* turns = delegate->preferencesWindow()->findChild<QCheckBox*>("cbTakeTurns");
+    ASSERT_NE(turns, nullptr);
+    EXPECT_TRUE(turns->isChecked());
+
+    tree.write("a.txt", "alpha");
+    bridge.target = tree.mkdir("target");
+    copied.paths = {tree.path("a.txt")};
+    DiskTurns other;
+    std::string reason;
+    const int folder = TurnsFolder::open(reason);
+    ASSERT_GE(folder, 0) << reason;
+    ASSERT_EQ(other.take(folder, DiskIdentity().disksOf({bridge.target}), TurnHolder{}, {}),
+              DiskTurns::Outcome::Taken);
+
+    delegate->doPaste(nullptr);
+    WindowMenu* menu = delegate->findChild<WindowMenu*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(UiWait::until(
+        [&] { return !menu->jobs().empty() && menu->jobs().front()->waitingForTurn(); }));
+    emit delegate->windowMenu()->aboutToShow();
+    EXPECT_EQ(delegate->windowMenu()->actions().front()->text(),
+              QStringLiteral("target (waiting)"));
+    menu->jobs().front()->cancelTask();
+    ASSERT_TRUE(UiWait::until([&] { return delegate->transfers().running() == 0; }));
+    EXPECT_FALSE(tree.exists("target/a.txt"));
+
+    turns->setChecked(false);
+    QSettings stored(QString::fromStdString(tree.path("settings.ini")), QSettings::IniFormat);
+    EXPECT_TRUE(stored.contains("takeTurns"));
+    EXPECT_FALSE(stored.value("takeTurns").toBool());
+    delegate->doPaste(nullptr);
+    EXPECT_TRUE(UiWait::until([&] { return tree.exists("target/a.txt"); }));
+    EXPECT_TRUE(UiWait::until([&] { return delegate->transfers().running() == 0; }));
 }
 
 struct HotKeyCase {

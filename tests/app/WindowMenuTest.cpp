@@ -58,6 +58,21 @@ TEST_F(WindowMenuTest, TwoTransfersOfOneNameEachHaveTheirOwnEntry) {
     EXPECT_FALSE(item.isEnabled());
 }
 
+// Listed as waiting while it waits for its turn on a disk, seen when the menu opens.
+TEST_F(WindowMenuTest, AWaitingTransferIsListedAsWaiting) {
+    auto waiting = job("Photos");
+    auto running = job("Docs");
+    waiting->setWaitingForTurn(true);
+    windows.add(waiting);
+    windows.add(running);
+    EXPECT_EQ(titles(), (QStringList{"Photos (waiting)", "Docs"}));
+
+    waiting->setWaitingForTurn(false);
+    running->setWaitingForTurn(true);
+    emit menu.aboutToShow();
+    EXPECT_EQ(titles(), (QStringList{"Photos", "Docs (waiting)"}));
+}
+
 TEST_F(WindowMenuTest, TheEntryKeepsItsJobAlive) {
     auto j = job("Docs");
     std::weak_ptr<CopyHandler> watch = j;

@@ -45,6 +45,8 @@ class FakeDisk {
     void truth() { command("truth"); }
     void shutdown() { command("shutdown"); }  // ext4 gives up, every call fails
     void pull() { command("pull"); }          // the server ends
+    void freeze() { command("freeze"); }      // requests wait until thaw
+    void thaw() { command("thaw"); }
 
   private:
     static Options withFault(Fault fault) {

@@ -15,6 +15,8 @@
 #   fake-disk.sh truth STATE     blocks written from now on are kept (--fault lie)
 #   fake-disk.sh shutdown STATE  the file system gives up as after a device error
 #   fake-disk.sh pull STATE      the server ends: the device is gone
+#   fake-disk.sh freeze STATE    the server stops answering: every request waits
+#   fake-disk.sh thaw STATE      it answers again
 #   fake-disk.sh stop STATE      unmounts and tears everything down; safe to repeat
 #
 # The servers run in the background until stop; their process ids are kept in STATE.
@@ -126,9 +128,16 @@ start() {
     echo "$state/mnt"
 }
 
+signal_server() {
+    [ -s "$1/nbdkit.pid" ] && kill "-$2" "$(cat "$1/nbdkit.pid")" 2>/dev/null
+    return 0
+}
+
 stop() {
     local state=$1
     [ -d "$state" ] || return 0
+    # A frozen server would hold the unmount up for ever.
+    signal_server "$state" CONT
     # A disk that failed may refuse a clean unmount: detach it from the tree then.
     if mountpoint -q "$state/mnt"; then
         umount "$state/mnt" 2>/dev/null || umount -l "$state/mnt"
@@ -156,7 +165,7 @@ fcntl.ioctl(fd, 0x8004587D, struct.pack("I", 2))
 PY
 }
 
-[ $# -ge 2 ] || die "usage: fake-disk.sh start|fail|heal|lie|truth|shutdown|pull|stop STATE ..."
+[ $# -ge 2 ] || die "usage: fake-disk.sh start|fail|heal|lie|truth|shutdown|pull|freeze|thaw|stop STATE ..."
 command=$1
 state=$2
 shift 2
@@ -169,5 +178,7 @@ case $command in
     truth) rm -f "$state/lie" ;;
     shutdown) shutdown_fs "$state" ;;
     pull) kill_pid_file "$state/nbdkit.pid" ;;
+    freeze) signal_server "$state" STOP ;;
+    thaw) signal_server "$state" CONT ;;
     *) die "unknown command $command" ;;
 esac

@@ -238,8 +238,8 @@ TEST(FmTransferTest, HelpAndVersionAnswerAsUsersExpect) {
     EXPECT_EQ(version.out, std::string("fm-transfer ") + FERRYMARK_VERSION + "\n");
     const ToolRun help = ToolRun::run(kTool, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* part :
-         {"usage: fm-transfer", "Exit status", "and N more", "SIGTERM", "--progress"}) {
+    for (const char* part : {"usage: fm-transfer", "Exit status", "and N more", "SIGTERM",
+                             "--progress", "--no-wait"}) {
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
     }
 }

@@ -1,29 +1,43 @@
 #include "ui/CutCopyWController.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QGraphicsColorizeEffect>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <ostream>
+#include <thread>
 
 #include "FakeJobHost.h"
 #include "ModalScript.h"
+#include "UiWait.h"
 #include "engine/CopyHandler.h"
+#include "engine/DiskIdentity.h"
+#include "engine/DiskTurns.h"
 #include "engine/ICopyHandler.h"
 #include "engine/Prompt.h"
+#include "engine/TurnsFolder.h"
 #include "ui/AlertWindowController.h"
 #include "ui/PromptPresenter.h"
+#include "ui/QtJobHost.h"
 
 namespace ferrymark {
 namespace {
 
 using testing::FakeJobHost;
 using testing::ModalScript;
+using testing::UiWait;
 
 QString items(qlonglong n) {
     return QLocale::system().toString(n);
@@ -302,12 +316,103 @@ TEST_F(ProgressWindow, TickDuringAPromptDoesNothing) {
     EXPECT_EQ(job->uiBeatCount(), 2);
 }
 
+TurnHolder stickCopy() {
+    TurnHolder holder;
+    holder.target = "/media/stick/Photos";
+    holder.firstSource = "/home/me/a.jpg";
+    holder.sources = 2;
+    holder.program = "fm-transfer";
+    holder.pid = 77;
+    return holder;
+}
+
+// Waiting for another transfer's disk is, like counting, no transfer time: the window says
+// what it waits for, offers to start now, and its beat count stays until the turn comes.
+TEST_F(ProgressWindow, AWaitingJobSaysWhatItWaitsForAndOffersStartNow) {
+    countingDone(3, 1048576);
+    job->setTurnHolder(stickCopy());
+    job->setWaitingForTurn(true);
+    job->updateUI();
+    job->updateUI();
+
+    ASSERT_TRUE(view().window()->isVisible());
+    EXPECT_TRUE(view().lbWaitingFor()->isVisible());
+    EXPECT_EQ(view().lbWaitingFor()->text(),
+              QStringLiteral("Waiting until the copy of “a.jpg” and more to “/media/stick/Photos” "
+                             "has ended: it uses the same disk."));
+    EXPECT_TRUE(view().btStartNow()->isVisible());
+    EXPECT_EQ(headline(), QStringLiteral("Waiting to copy to \"Photos\""));
+    EXPECT_EQ(dataText(), items(3) + QStringLiteral(" Items (1.0 MB)"));
+    EXPECT_EQ(job->uiBeatCount(), 0);
+    EXPECT_TRUE(barIndeterminate());
+
+    job->setWaitingForTurn(false);
+    job->updateUI();
+    EXPECT_FALSE(view().lbWaitingFor()->isVisible());
+    EXPECT_FALSE(view().btStartNow()->isVisible());
+    EXPECT_EQ(job->uiBeatCount(), 1);
+    EXPECT_EQ(headline(), QStringLiteral("Copying %1 Items to \"Photos\"").arg(items(3)));
+}
+
+TEST_F(ProgressWindow, NoStartNowForAJobThatDoesNotWait) {
+    countingDone(1, 10);
+    job->updateUI();
+    EXPECT_FALSE(view().btStartNow()->isVisible());
+    EXPECT_FALSE(view().lbWaitingFor()->isVisible());
+}
+
+// The whole way: a real transfer waits for a disk whose turn the test holds, its window
+// comes up saying so, and its Start now button sends it on while the turn is still held.
+TEST(StartNow, TheWindowsButtonStartsAWaitingTransfer) {
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const std::string root = scratch.path().toStdString();
+    const std::string runtime = root + "/run";
+    ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ASSERT_EQ(::mkdir((root + "/target").c_str(), 0755), 0);
+    std::ofstream(root + "/a.txt") << "alpha";
+
+    DiskTurns other;
+    std::string reason;
+    const int folder = TurnsFolder::open(reason);
+    ASSERT_GE(folder, 0) << reason;
+    ASSERT_EQ(other.take(folder, DiskIdentity().disksOf({root + "/target"}), stickCopy(), {}),
+              DiskTurns::Outcome::Taken);
+
+    QtJobHost host;
+    std::shared_ptr<CopyHandler> job = CopyHandler::initWithFiles({root + "/a.txt"}, host);
+    ASSERT_NE(job, nullptr);
+    job->setTakesTurns(true);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        job->copyFilesTo(root + "/target");
+        done = true;
+    });
+    auto* view = dynamic_cast<CutCopyWController*>(job->wController());
+    ASSERT_NE(view, nullptr);
+    const bool offered = UiWait::until(
+        [&] { return view->btStartNow() != nullptr && view->btStartNow()->isVisible(); });
+    if (offered) {
+        EXPECT_TRUE(view->lbWaitingFor()->text().contains(QStringLiteral("/media/stick/Photos")));
+        view->btStartNow()->click();
+    } else {
+        ADD_FAILURE() << "the window never offered to start now";
+        job->cancelTask();
+    }
+    EXPECT_TRUE(UiWait::until([&] { return done.load(); }));
+    worker.join();
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(root + "/target/a.txt")));
+}
+
 class RecordingHandler final : public ICopyHandler {
   public:
     void togglePause() override { ++pauses; }
     void cancelTask() override { ++cancels; }
+    void startNow() override { ++startsNow; }
     int pauses = 0;
     int cancels = 0;
+    int startsNow = 0;
 };
 
 TEST(ProgressButtons, ReachTheJobThroughItsInterface) {
@@ -317,9 +422,11 @@ TEST(ProgressButtons, ReachTheJobThroughItsInterface) {
     controller.btPauseResume()->click();
     controller.btStopProcess()->click();
     controller.btPauseResume()->click();
+    controller.btStartNow()->click();
 
     EXPECT_EQ(handler.pauses, 2);
     EXPECT_EQ(handler.cancels, 1);
+    EXPECT_EQ(handler.startsNow, 1);
 }
 
 }  // namespace
