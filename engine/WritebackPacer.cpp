@@ -132,10 +132,11 @@ void WritebackPacer::settleFlush() {
         return;
     }
     const double perSecond = static_cast<double>(flushingBytes_) / std::max(seconds, 1e-3);
-    // Grows by doubling at most: a disk's first seconds, taken by its own cache, overstate
-    // its speed.
-    batchSize_ = std::clamp(std::min(static_cast<std::int64_t>(perSecond / 4), 2 * batchSize_),
-                            window_, kLargestBatch);
+    // A quarter of a second: two batches, half a second, are ahead of the disk at most. Grows by
+    // half at most: a disk's first seconds, taken by its own cache, overstate its speed.
+    batchSize_ =
+        std::clamp(std::min(static_cast<std::int64_t>(perSecond / 8), batchSize_ + batchSize_ / 2),
+                   window_, kLargestBatch);
     std::erase_if(inFlight_, [&](const Range& range) {
         if (range.window > flushCovers_) {
             return false;

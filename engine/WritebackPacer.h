@@ -13,7 +13,7 @@ namespace ferrymark {
 // window of data is written its writeback is started, and the window before it is waited
 // for. Small files and the tails of large ones are flushed together once a batch of them is
 // written: writing back each small file on its own costs a fast disk a fifth of its speed.
-// The batch is sized to a quarter of a second of the disk's measured speed, so that a fast
+// The batch is sized to an eighth of a second of the disk's measured speed, so that a fast
 // disk flushes rarely. A batch is flushed on a thread of its own while the next one is
 // written, and waited for only when that one is full: the disk and the copy work side by
 // side, as with the kernel's own writeback, and at most two batches are ahead of the disk.
