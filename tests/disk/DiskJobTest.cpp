@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -141,15 +142,24 @@ TEST_P(CheckingPhaseTest, PauseHoldsAndStopRemovesNoOriginal) {
     START_DISK(disk);
     const std::string target = makeTarget(disk);
     TestTree tree;
-    tree.write("album/one", TestTree::randomBytes(2 << 20, 31));
-    tree.write("album/two", TestTree::randomBytes(2 << 20, 32));
+    // More than the rate filter's burst of two seconds, which a read-back can use up at once.
+    tree.write("album/one", TestTree::randomBytes(6 << 20, 31));
+    tree.write("album/two", TestTree::randomBytes(6 << 20, 32));
 
     test::TransferRun run;
     CopyHandler& job = run.prepare({tree.path("album")});
     job.setVerify(true);
-    std::thread worker([&] { job.moveFilesTo(target); });
-    while (!job.checking() || job.bytesChecked() == 0) {
+    std::atomic<bool> ended{false};
+    std::thread worker([&] {
+        job.moveFilesTo(target);
+        ended = true;
+    });
+    while (!ended && (!job.checking() || job.bytesChecked() == 0)) {
         std::this_thread::sleep_for(5ms);
+    }
+    if (ended) {
+        worker.join();
+        FAIL() << "the job ended before its check could be met";
     }
     if (GetParam() == AtCheck::Stop) {
         run.host.post([&] { job.cancelTask(); });
