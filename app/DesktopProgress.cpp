@@ -21,14 +21,9 @@ DesktopProgress::~DesktopProgress() {
 }
 
 void DesktopProgress::add(const std::shared_ptr<CopyHandler>& job) {
-    Entry entry{job, nullptr};
-    const QString service = PlasmaJobView::serviceOn(bus_);
-    if (!service.isEmpty()) {
-        entry.view = new PlasmaJobView(bus_, service, job, this);
-    } else if (!toldNoService_ && log_) {
-        toldNoService_ = true;
-        log_("No job view service on the session bus: transfers show in Ferrymark's windows only");
-    }
+    Entry entry;
+    entry.job = job;
+    entry.added = std::chrono::steady_clock::now();
     jobs_.insert_or_assign(job.get(), std::move(entry));
     if (!timer_.isActive()) {
         timer_.start();
@@ -59,10 +54,23 @@ PlasmaJobView* DesktopProgress::viewOf(const CopyHandler* job) const {
 }
 
 void DesktopProgress::tick() {
+    const auto now = std::chrono::steady_clock::now();
     // Bytes of the jobs that have counted theirs; a job still counting adds nothing yet.
     std::int64_t done = 0;
     std::int64_t total = 0;
     for (auto& [raw, entry] : jobs_) {
+        if (!entry.viewAsked && now - entry.added >= kViewDelay) {
+            entry.viewAsked = true;
+            const QString service = PlasmaJobView::serviceOn(bus_);
+            if (!service.isEmpty()) {
+                entry.view = new PlasmaJobView(bus_, service, entry.job, this);
+            } else if (!toldNoService_ && log_) {
+                toldNoService_ = true;
+                log_(
+                    "No job view service on the session bus: transfers show in Ferrymark's "
+                    "windows only");
+            }
+        }
         if (entry.view) {
             entry.view->update();
         }

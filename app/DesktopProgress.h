@@ -24,6 +24,9 @@ class DesktopProgress : public QObject {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kInterval{1000};
+    // A job joins Plasma's list once it has run this long, as its own window comes up:
+    // a quick one would only flash there.
+    static constexpr std::chrono::milliseconds kViewDelay{1000};
 
     // log: told once when no job view service is there.
     DesktopProgress(QDBusConnection bus, std::function<void(const std::string&)> log,
@@ -45,6 +48,8 @@ class DesktopProgress : public QObject {
     QTimer timer_;
     struct Entry {
         std::shared_ptr<CopyHandler> job;
+        std::chrono::steady_clock::time_point added;
+        bool viewAsked = false;
         QPointer<PlasmaJobView> view;
     };
     std::map<const CopyHandler*, Entry> jobs_;

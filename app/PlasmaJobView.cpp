@@ -72,6 +72,8 @@ void PlasmaJobView::onIntrospected(QDBusPendingCallWatcher* watcher) {
         QVariantMap hints = last_;
         // The delay before showing is ours to choose: none, the job has run a second.
         hints.insert(QStringLiteral("immediate"), true);
+        // Ferrymark tells how the job ended itself; the list need not keep it.
+        hints.insert(QStringLiteral("transient"), true);
         request = serverCall(service_, kServerV2, QStringLiteral("requestView"));
         request << DesktopId::kId << kCapabilities << hints;
     } else if (xml.contains(QStringLiteral("\"%1\"").arg(kServerV1))) {
