@@ -33,7 +33,9 @@ void UDisksEjector::next() {
              Step::Unmount);
         return;
     }
-    if (disk_.drive.isEmpty() || driveDone_) {
+    // A medium in a slot that neither powers off nor ejects (a memory card in a built-in
+    // reader) is free to go once unmounted.
+    if (disk_.drive.isEmpty() || driveDone_ || (!disk_.canPowerOff && !disk_.ejectable)) {
         emit finished(true, Step::None, {});
         return;
     }

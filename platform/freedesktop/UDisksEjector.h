@@ -11,9 +11,9 @@ class QDBusPendingCallWatcher;
 namespace ferrymark {
 
 // Ejects a disk through UDisks2 on the system bus: unmounts each of its mounted file
-// systems, then powers the drive off where it can be, else ejects it. A disk without a
-// drive object (a loop device) is only unmounted. One disk per ejector; asynchronous, so
-// the UI thread goes on while the system flushes or asks for a password.
+// systems, then powers the drive off where it can be, else ejects it where it is
+// ejectable. A disk without a drive object (a loop device) is only unmounted. One disk per ejector;
+// asynchronous, so the UI thread goes on while the system flushes or asks for a password.
 class UDisksEjector : public QObject {
     Q_OBJECT
   public:

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -151,15 +150,6 @@ TEST_F(TurnLockDiskUseTest, ALinkInPlaceOfTheLockIsNotFollowed) {
     hold(QStringLiteral("elsewhere"));
     ASSERT_TRUE(QFile::link(lock(QStringLiteral("elsewhere")), lock(QStringLiteral("sdb"))));
     EXPECT_EQ(usedBy(), "");
-}
-
-TEST(TurnLockKernelNameTest, AWholeDiskIsNamedAsTheKernelNamesIt) {
-    struct stat st {};
-    if (::stat("/sys/dev/block/7:0", &st) != 0) {
-        GTEST_SKIP() << "no loop0 in /sys/dev/block to name";
-    }
-    EXPECT_EQ(TurnLockDiskUse::kernelName(makedev(7, 0)), "loop0");
-    EXPECT_EQ(TurnLockDiskUse::kernelName(makedev(4095, 4095)), "");
 }
 
 }  // namespace

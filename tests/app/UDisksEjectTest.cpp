@@ -1,8 +1,8 @@
 // Ejecting against a real udisksd on a system bus of the test's own, with loop devices
 // (tests/app/udisks/session.sh sets them up): a "stick" of two mounted partitions that
 // UDisks2 sees as a drive whose medium is removable, and a plain loop device without a
-// drive. What a loop device can not show: a drive on USB, so no drive here can be powered
-// off; and udisks' Eject runs eject(1), which no loop device obeys.
+// drive. What a loop device can not show: a drive on USB (so none here powers off) or one
+// the kernel marks removable (so none here is ejectable).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -197,26 +197,21 @@ TEST_F(UDisksEjectTest, ABusyFileSystemIsToldInUDisksOwnWords) {
     EXPECT_TRUE(mounted(stickMounts[0]));
 }
 
-TEST_F(UDisksEjectTest, EveryFileSystemIsUnmountedThenTheDriveEjected) {
+TEST_F(UDisksEjectTest, EveryFileSystemIsUnmountedAndTheStickCanGo) {
     const Told told = eject(stick());
     EXPECT_FALSE(mounted(stickMounts[0]));
     EXPECT_FALSE(mounted(stickMounts[1]));
     EXPECT_TRUE(mounted(plainMount)) << "another disk was unmounted";
-    // The drive can not be powered off, so it is asked to eject: udisks runs eject(1),
-    // which no loop device obeys (or which is not installed).
-    if (told.ejected) {
-        EXPECT_EQ(told.summary, "“STICK” can be unplugged now");
-    } else {
-        EXPECT_TRUE(
-            told.body.startsWith("It was unmounted but could not be ejected: Error "
-                                 "ejecting /dev/loop"))
-            << told.body.toStdString();
-    }
+    // Its drive neither powers off nor ejects, as a memory card's slot: unmounted is done.
+    EXPECT_TRUE(told.ejected) << told.body.toStdString();
+    EXPECT_EQ(told.summary, "“STICK” can be unplugged now");
 }
 
-TEST_F(UDisksEjectTest, PoweringOffNeedsADriveOnUsb) {
-    GTEST_SKIP() << "UDisks2 can power off drives on USB and the like only; this kernel has "
-                    "no USB or SCSI bus and no scsi_debug module, so no drive here can be";
+TEST_F(UDisksEjectTest, PoweringOffOrEjectingTheDrive) {
+    GTEST_SKIP() << "a loop device can not show it: UDisks2 powers off drives on USB and "
+                    "the like only, and calls a drive ejectable only when the kernel marks it "
+                    "removable; this kernel has no USB or SCSI bus (no scsi_debug module). "
+                    "The choice of calls is tested against a stand-in (UDisksEjectorTest)";
 }
 
 // udisksd without polkit lets root do anything and refuses everyone else: the user is

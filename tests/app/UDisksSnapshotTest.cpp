@@ -210,28 +210,5 @@ INSTANTIATE_TEST_SUITE_P(
              {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UDisksSnapshotDiskTest, DiskByKeyFollowsWhatIsMountedNow) {
-    const auto before = Objects()
-                            .drive("Acme_Stick_1", {true, false, true, true})
-                            .block("sdb", 0x810, "Acme_Stick_1")
-                            .block("sdb1", 0x811, "Acme_Stick_1", "sdb", "/media/u/A")
-                            .snapshot();
-    const auto after = Objects()
-                           .drive("Acme_Stick_1", {true, false, true, true})
-                           .block("sdb", 0x810, "Acme_Stick_1")
-                           .block("sdb1", 0x811, "Acme_Stick_1", "sdb", "")
-                           .block("sdb2", 0x812, "Acme_Stick_1", "sdb", "/media/u/B")
-                           .snapshot();
-    const auto disk = before.diskOfDevice(0x811);
-    ASSERT_TRUE(disk);
-    const auto now = after.disk(disk->key);
-    ASSERT_TRUE(now);
-    ASSERT_EQ(now->mounted.size(), 1);
-    EXPECT_EQ(now->mounted[0].object, kBlocks + "sdb2");
-    EXPECT_EQ(now->mounted[0].device, "/dev/sdb2");
-    EXPECT_TRUE(now->canPowerOff);
-    EXPECT_FALSE(Objects().snapshot().disk(disk->key));
-}
-
 }  // namespace
 }  // namespace ferrymark
