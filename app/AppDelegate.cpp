@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
@@ -25,10 +26,12 @@
 #include "app/AutostartEntry.h"
 #include "app/ClipboardReader.h"
 #include "app/DesktopNotifications.h"
+#include "app/DesktopProgress.h"
 #include "app/GlobalEventHandler.h"
 #include "app/LinkPreference.h"
 #include "app/PreferencesPresenter.h"
 #include "app/PreferencesWindow.h"
+#include "app/SafeRemoval.h"
 #include "app/StatusMenu.h"
 #include "app/TransferNotices.h"
 #include "app/TurnsPreference.h"
@@ -83,6 +86,13 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
         env_.notifier = ownNotifier_.get();
     }
     notices_ = std::make_unique<TransferNotices>(*env_.notifier);
+    const auto log = [this](const std::string& line) { env_.host->log(line); };
+    safeRemoval_ = std::make_unique<SafeRemoval>(
+        *env_.notifier, QDBusConnection::systemBus(),
+        SafeRemoval::standardUses([this] { return windowMenu_->jobs(); }), log);
+    connect(notices_.get(), &TransferNotices::ejectRequested, safeRemoval_.get(),
+            &SafeRemoval::eject);
+    desktopProgress_ = std::make_unique<DesktopProgress>(QDBusConnection::sessionBus(), log);
     static NoWindowBridge noFileManager(
         "the file manager's folder can not be asked for on this desktop (X11 is needed)");
     IFileManagerBridge& bridge = env_.bridge ? *env_.bridge : noFileManager;
@@ -559,20 +569,33 @@ void AppDelegate::changeFileManagers(bool add, bool withKeys) {
 }
 
 void AppDelegate::addWindowToMenu(const std::shared_ptr<CopyHandler>& job) {
-    env_.host->runOnUiThread([&] { windowMenu_->add(job); });
+    env_.host->runOnUiThread([&] {
+        windowMenu_->add(job);
+        desktopProgress_->add(job);
+    });
 }
 
 void AppDelegate::removeWindowFromMenu(const std::shared_ptr<CopyHandler>& job) {
-    env_.host->runOnUiThread([&] { windowMenu_->remove(job.get()); });
+    env_.host->runOnUiThread([&] {
+        desktopProgress_->remove(job.get());
+        windowMenu_->remove(job.get());
+    });
 }
 
 void AppDelegate::transferEnded(TransferOutcome outcome) {
+    // Asked here, on the worker: the UI thread does not wait for the system's disk service.
+    std::optional<DriveFacts> disk;
+    if (outcome.dataOnDisk() && !outcome.targetPath.empty()) {
+        disk = env_.removableDiskOf
+                   ? env_.removableDiskOf(outcome.targetPath)
+                   : SafeRemoval::removableDiskOf(QDBusConnection::systemBus(), outcome.targetPath);
+    }
     // Queued: the worker does not wait for the notification server.
     QMetaObject::invokeMethod(
         this,
-        [this, outcome = std::move(outcome)] {
+        [this, outcome = std::move(outcome), disk = std::move(disk)] {
             if (!quitting_) {
-                notices_->jobEnded(outcome);
+                notices_->jobEnded(outcome, disk);
             }
         },
         Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 #include "app/CopiedFiles.h"
 #include "app/TransferThreads.h"
 #include "app/UIHandler.h"
+#include "platform/freedesktop/DriveFacts.h"
 
 class QAction;
 class QKeySequence;
@@ -21,12 +22,14 @@ class QSystemTrayIcon;
 namespace ferrymark {
 
 class CopyHandler;
+class DesktopProgress;
 class IFileManagerBridge;
 class IJobHost;
 class INotifier;
 class PreferencesPresenter;
 class LinkPreference;
 class PreferencesWindow;
+class SafeRemoval;
 class StatusMenu;
 class TransferNotices;
 class TurnsPreference;
@@ -57,6 +60,9 @@ struct AppEnvironment {
     QString sessionNotice;
     bool showTrayIcon = true;
     INotifier* notifier = nullptr;  // null: the desktop's notification server
+    // Any thread: the removable disk a target folder lies on. Empty: asked of UDisks2 on
+    // the system bus.
+    std::function<std::optional<DriveFacts>(const std::string& path)> removableDiskOf;
     // How long a quit waits for stopped transfers to remove their partial files.
     std::chrono::milliseconds quitGrace{5000};
 };
@@ -88,6 +94,8 @@ class AppDelegate : public QObject {
     QSystemTrayIcon* statusBarMItem() const { return statusBarMItem_.get(); }
     TransferThreads& transfers() { return threads_; }
     TransferNotices& notices() { return *notices_; }
+    SafeRemoval& safeRemoval() { return *safeRemoval_; }
+    DesktopProgress& desktopProgress() { return *desktopProgress_; }
 
     // Paste or Move from the command line or a file manager's entry: into folder (a path
     // or URI), or with none into the folder of the file-manager window in front. Held
@@ -146,6 +154,8 @@ class AppDelegate : public QObject {
     std::unique_ptr<QSystemTrayIcon> statusBarMItem_;
     std::unique_ptr<INotifier> ownNotifier_;
     std::unique_ptr<TransferNotices> notices_;
+    std::unique_ptr<SafeRemoval> safeRemoval_;
+    std::unique_ptr<DesktopProgress> desktopProgress_;
     TransferThreads threads_;
     std::unique_ptr<PasteContext> paste_;
     bool terminated_ = false;

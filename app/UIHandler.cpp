@@ -129,6 +129,8 @@ bool UIHandler::pasteInto(bool move, const std::string& target, bool fromWindow,
     job->setVerify(context.checksCopies ? context.checksCopies(move) : move);
     job->setKeepLinks(context.keepLinks && context.keepLinks());
     job->setTakesTurns(context.takeTurns && context.takeTurns());
+    job->setTargetPath(target);
+    job->setMoving(move);
     context.threads.start([job, target, move, fromWindow, &context] {
         job->setCurrentTarget(LocalPath::displayName(target));
         context.addWindowToMenu(job);

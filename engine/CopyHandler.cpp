@@ -366,6 +366,16 @@ void CopyHandler::setCurrentTarget(std::string target) {
     currentTarget_ = std::move(target);
 }
 
+std::string CopyHandler::targetPath() const {
+    std::lock_guard guard(propertyLock_);
+    return targetPath_;
+}
+
+void CopyHandler::setTargetPath(std::string path) {
+    std::lock_guard guard(propertyLock_);
+    targetPath_ = std::move(path);
+}
+
 std::string CopyHandler::currentItem() const {
     std::lock_guard guard(propertyLock_);
     return currentItem_;

@@ -64,6 +64,12 @@ class CopyHandler final : public ICopyHandler {
     void setWController(std::unique_ptr<IProgressView> controller);
     std::string currentTarget() const;
     void setCurrentTarget(std::string target);
+    // The whole path of the target folder and whether the sources go after the copy, set
+    // before the job is listed: the desktop shows them, and asks which disk the job uses.
+    std::string targetPath() const;
+    void setTargetPath(std::string path);
+    bool moving() const { return moving_.load(); }
+    void setMoving(bool v) { moving_.store(v); }
     // The file being copied, set by the worker as each file starts, read at each tick.
     std::string currentItem() const;
     void setCurrentItem(std::string path);
@@ -198,6 +204,7 @@ class CopyHandler final : public ICopyHandler {
     std::vector<std::string> srcList_;
     std::unique_ptr<IProgressView> wController_;
     std::string currentTarget_;
+    std::string targetPath_;
     std::string currentItem_;
     TurnHolder turnHolder_;
     std::unique_ptr<IHeartbeat> uiHeartBeat_;
@@ -223,6 +230,7 @@ class CopyHandler final : public ICopyHandler {
     std::function<void(const TurnHolder&)> turnObserver_;
     // Lives as long as the job: "Start now" and Stop reach it from the UI thread.
     std::unique_ptr<DiskTurns> turns_ = std::make_unique<DiskTurns>();
+    std::atomic<bool> moving_{false};
     std::unique_ptr<InFlightRecord> inFlight_ = std::make_unique<InFlightRecord>();
     std::unique_ptr<WritebackPacer> writeback_ = std::make_unique<WritebackPacer>();
     std::unique_ptr<CopyLedger> ledger_ = std::make_unique<CopyLedger>();

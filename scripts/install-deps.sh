@@ -28,6 +28,7 @@ packages=(
     xdg-desktop-portal xdg-desktop-portal-kde mutter xwayland python3-gi
     nemo caja dolphin pcmanfm-qt libglib2.0-bin
     mmdebstrap mandoc poppler-utils appstream desktop-file-utils qt6-translations-l10n
+    udisks2 udev eject dbus-bin fdisk mount libnotificationmanager1
 )
 case $release in
     bookworm)

@@ -8,6 +8,7 @@ TransferOutcome TransferOutcome::of(const CopyHandler& job, bool move,
                                     std::chrono::milliseconds elapsed) {
     TransferOutcome outcome;
     outcome.targetName = job.currentTarget();
+    outcome.targetPath = job.targetPath();
     outcome.move = move;
     outcome.stopped = job.cancelled();
     outcome.transferred = job.transferredItems();

@@ -16,6 +16,7 @@ class CopyHandler;
 // asks to see what it did not transfer.
 struct TransferOutcome {
     std::string targetName;
+    std::string targetPath;  // empty where the job was not told its whole target path
     bool move = false;
     bool stopped = false;
     std::int64_t transferred = 0;
@@ -30,6 +31,11 @@ struct TransferOutcome {
 
     // Whether the user has to hear of it: something was left out, or the job was stopped.
     bool incomplete() const { return stopped || notTransferred > 0; }
+    // Whether what the job wrote is on the device: no copy met a disk error, so the flush
+    // (and, where the job checked its copies, their reading back) went through.
+    bool dataOnDisk() const {
+        return counts[static_cast<std::size_t>(NotTransferredReason::DiskError)] == 0;
+    }
 };
 
 }  // namespace ferrymark

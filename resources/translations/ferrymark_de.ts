@@ -463,6 +463,39 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     </message>
 </context>
 <context>
+    <name>TransferDiskUse</name>
+    <message>
+        <source>The transfer to “%1” still uses it.</source>
+        <translation>Die Übertragung nach „%1“ verwendet ihn noch.</translation>
+    </message>
+</context>
+<context>
+    <name>TransferReport</name>
+    <message>
+        <source>the disk reported an error while saving it, so this copy may be damaged</source>
+        <translation>der Datenträger hat beim Speichern einen Fehler gemeldet, diese Kopie ist möglicherweise beschädigt</translation>
+    </message>
+    <message>
+        <source>not copied: the disk reported an error while writing it</source>
+        <translation>nicht kopiert: der Datenträger hat beim Schreiben einen Fehler gemeldet</translation>
+    </message>
+    <message>
+        <source>the copy differs from the original</source>
+        <translation>die Kopie weicht vom Original ab</translation>
+    </message>
+</context>
+<context>
+    <name>TurnLockDiskUse</name>
+    <message>
+        <source>Another program&apos;s transfer still uses it.</source>
+        <translation>Die Übertragung eines anderen Programms verwendet ihn noch.</translation>
+    </message>
+    <message>
+        <source>Another program&apos;s transfer still uses it: %1</source>
+        <translation>Die Übertragung eines anderen Programms verwendet ihn noch: %1</translation>
+    </message>
+</context>
+<context>
     <name>ferrymark::AppDelegate</name>
     <message>
         <source>There is no such command.</source>
@@ -617,6 +650,48 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     </message>
 </context>
 <context>
+    <name>ferrymark::PlasmaJobView</name>
+    <message>
+        <source>Moving</source>
+        <translation>Verschieben</translation>
+    </message>
+    <message>
+        <source>Copying</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Counting</source>
+        <translation>Zählen</translation>
+    </message>
+    <message>
+        <source>Checking the copies</source>
+        <translation>Kopien werden geprüft</translation>
+    </message>
+    <message>
+        <source>Writing to the disk</source>
+        <translation>Wird auf den Datenträger geschrieben</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 and %n more</source>
+        <translation>
+            <numerusform>%1 und %n weiteres</numerusform>
+            <numerusform>%1 und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Quelle</translation>
+    </message>
+    <message>
+        <source>Destination</source>
+        <translation>Ziel</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Gestoppt</translation>
+    </message>
+</context>
+<context>
     <name>ferrymark::PreferencesWindow</name>
     <message>
         <source>For moves only</source>
@@ -656,10 +731,53 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     </message>
 </context>
 <context>
+    <name>ferrymark::SafeRemoval</name>
+    <message>
+        <source>“%1” was not ejected</source>
+        <translation>„%1“ wurde nicht ausgeworfen</translation>
+    </message>
+    <message>
+        <source>It is no longer connected.</source>
+        <translation>Er ist nicht mehr angeschlossen.</translation>
+    </message>
+    <message>
+        <source>The system&apos;s disk service can not be reached: %1</source>
+        <translation>Der Datenträgerdienst des Systems ist nicht erreichbar: %1</translation>
+    </message>
+    <message>
+        <source>“%1” can be unplugged now</source>
+        <translation>„%1“ kann jetzt abgezogen werden</translation>
+    </message>
+    <message>
+        <source>It could not be unmounted: %1</source>
+        <translation>Er konnte nicht ausgehängt werden: %1</translation>
+    </message>
+    <message>
+        <source>It was unmounted but could not be powered off: %1</source>
+        <translation>Er wurde ausgehängt, konnte aber nicht ausgeschaltet werden: %1</translation>
+    </message>
+    <message>
+        <source>It was unmounted but could not be ejected: %1</source>
+        <translation>Er wurde ausgehängt, konnte aber nicht ausgeworfen werden: %1</translation>
+    </message>
+</context>
+<context>
     <name>ferrymark::TransferNotices</name>
     <message>
         <source>Show the list</source>
         <translation>Liste anzeigen</translation>
+    </message>
+    <message>
+        <source>Everything is written to “%1”. Choose Eject, then it can be unplugged.</source>
+        <translation>Alles ist auf „%1“ geschrieben. Wählen Sie „Auswerfen“, dann kann er abgezogen werden.</translation>
+    </message>
+    <message>
+        <source>Everything is written to “%1”.</source>
+        <translation>Alles ist auf „%1“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>Eject</source>
+        <translation>Auswerfen</translation>
     </message>
 </context>
 <context>
@@ -678,21 +796,6 @@ bindsym Mod4+Mod1+m exec ferrymark --move</translation>
     <message>
         <source>%1 (waiting)</source>
         <translation>%1 (wartet)</translation>
-    </message>
-</context>
-<context>
-    <name>TransferReport</name>
-    <message>
-        <source>the disk reported an error while saving it, so this copy may be damaged</source>
-        <translation>der Datenträger hat beim Speichern einen Fehler gemeldet, diese Kopie ist möglicherweise beschädigt</translation>
-    </message>
-    <message>
-        <source>not copied: the disk reported an error while writing it</source>
-        <translation>nicht kopiert: der Datenträger hat beim Schreiben einen Fehler gemeldet</translation>
-    </message>
-    <message>
-        <source>the copy differs from the original</source>
-        <translation>die Kopie weicht vom Original ab</translation>
     </message>
 </context>
 </TS>

@@ -72,6 +72,7 @@ class AppDelegateTest : public ::testing::Test {
         };
         env.registerHotKeys = false;
         env.notifier = &notifier;
+        env.removableDiskOf = removableDiskOf;
         env.sessionNoticeKey = sessionNoticeKey;
         env.sessionNotice = sessionNotice;
         if (answerQuestions) {
@@ -116,6 +117,8 @@ class AppDelegateTest : public ::testing::Test {
     std::vector<QString> messages;
     QString sessionNoticeKey;
     QString sessionNotice;
+    std::function<std::optional<DriveFacts>(const std::string&)> removableDiskOf =
+        [](const std::string&) { return std::nullopt; };
 };
 
 TEST_F(AppDelegateTest, FirstRunDisagreeStoresNothing) {
@@ -502,6 +505,38 @@ TEST_F(QuitDuringTransferTest, YesStopsEveryTransferAndLeavesNoPartialFile) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(notifier.posted.empty());
     EXPECT_TRUE(delegate->notices().windows().isEmpty());
+}
+
+// A paste onto a removable disk ends with the word that the data is there and an Eject,
+// which goes to the system's disk service (none here, as the user is told).
+TEST_F(AppDelegateTest, PasteOntoARemovableDiskOffersEject) {
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ferrymark-test-bus");
+    std::vector<std::string> asked;
+    removableDiskOf = [&](const std::string& path) {
+        asked.push_back(path);
+        DriveFacts stick;
+        stick.key = stick.drive = QStringLiteral("/org/freedesktop/UDisks2/drives/Acme_Stick");
+        stick.name = QStringLiteral("STICK");
+        stick.removable = true;
+        return std::optional<DriveFacts>(stick);
+    };
+    int shown = 0;
+    auto delegate = launch(true, &shown);
+    copied.paths = {tree.write("a.jpg", "photo")};
+    bridge.target = tree.mkdir("stick");
+    ASSERT_TRUE(delegate->transfers().running() == 0);
+    delegate->doPaste(nullptr);
+    ASSERT_TRUE(UiWait::until([&] { return !notifier.posted.empty(); }));
+    EXPECT_EQ(asked, std::vector<std::string>{bridge.target});
+    EXPECT_EQ(notifier.posted[0].body,
+              "Everything is written to “STICK”. Choose Eject, then it can be unplugged.");
+    EXPECT_EQ(notifier.posted[0].actions, (QStringList{"eject", "Eject"}));
+
+    notifier.invoke(notifier.posted[0].id, TransferNotices::kEjectAction);
+    ASSERT_EQ(notifier.posted.size(), 2u);
+    EXPECT_EQ(notifier.posted[1].summary, "“STICK” was not ejected");
+    EXPECT_TRUE(notifier.posted[1].body.startsWith("The system's disk service can not be reached"))
+        << notifier.posted[1].body.toStdString();
 }
 
 }  // namespace

@@ -148,5 +148,64 @@ TEST_F(TransferNoticesTest, OnlyTheNewestListsAreKeptForTheirNotifications) {
     EXPECT_EQ(notices.windows().size(), 1);
 }
 
+// A target on a removable disk: the notification says the data is there and offers Eject,
+// only when the disk took all of it.
+TEST_F(TransferNoticesTest, RemovableDiskHoldingTheDataIsOfferedForEjecting) {
+    DriveFacts stick;
+    stick.key = stick.drive = QStringLiteral("/org/freedesktop/UDisks2/drives/Acme_Stick");
+    stick.name = QStringLiteral("PHOTOS");
+    stick.removable = true;
+    TransferOutcome flushFailed = OutcomeSamples::clean(1h);
+    flushFailed.notTransferred = 1;
+    flushFailed.counts[static_cast<std::size_t>(NotTransferredReason::DiskError)] = 1;
+    const QString written =
+        "Everything is written to “PHOTOS”. Choose Eject, then it can be unplugged.";
+    const QStringList eject = {"eject", "Eject"};
+    const QStringList showList = {"default", "Show the list", "details", "Show the list"};
+    struct Case {
+        const char* name;
+        TransferOutcome outcome;
+        bool actions;
+        // Empty: nothing posted.
+        QString body;
+        QStringList offered;
+    };
+    const Case cases[] = {
+        // Even a quick job: the user is waiting to pull the stick.
+        {"clean, quick", OutcomeSamples::clean(1ms), true, written, eject},
+        {"clean, server without actions",
+         OutcomeSamples::clean(1ms),
+         false,
+         "Everything is written to “PHOTOS”.",
+         {}},
+        {"left out", OutcomeSamples::leftOut(), true,
+         "1,234 items transferred, 42 not transferred.\n" + written, showList + eject},
+        // The disk failed to take the data: nothing is called safe.
+        {"flush failed", flushFailed, true, "3 items transferred, 1 not transferred.", showList},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeNotifier fake;
+        fake.actions = c.actions;
+        TransferNotices told(fake);
+        std::vector<DriveFacts> ejected;
+        QObject::connect(&told, &TransferNotices::ejectRequested,
+                         [&](const DriveFacts& disk) { ejected.push_back(disk); });
+        told.jobEnded(c.outcome, stick);
+        ASSERT_EQ(fake.posted.size(), 1u);
+        EXPECT_EQ(fake.posted[0].body, c.body);
+        EXPECT_EQ(fake.posted[0].actions, c.offered);
+        fake.invoke(fake.posted[0].id, TransferNotices::kEjectAction);
+        ASSERT_EQ(ejected.size(), c.offered.contains("eject") ? 1u : 0u);
+        if (!ejected.empty()) {
+            EXPECT_EQ(ejected[0].key, stick.key);
+            // Gone with its notification.
+            fake.dismiss(fake.posted[0].id);
+            fake.invoke(fake.posted[0].id, TransferNotices::kEjectAction);
+            EXPECT_EQ(ejected.size(), 1u);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ferrymark
