@@ -22,7 +22,8 @@ struct WritebackPacer::Descriptor {
     }
 };
 
-WritebackPacer::WritebackPacer(std::int64_t window) : window_(window), batchSize_(window) {}
+WritebackPacer::WritebackPacer(std::int64_t window)
+    : window_(window), current_window_(window), batchSize_(window) {}
 
 WritebackPacer::~WritebackPacer() {
     if (flushing_.valid()) {
@@ -35,10 +36,11 @@ void WritebackPacer::beginFile(int fd) {
     current_ = std::make_shared<Descriptor>();
     current_->fd = fd;
     startedTo_ = 0;
+    lastWait_.reset();
 }
 
 bool WritebackPacer::written(std::int64_t end) {
-    if (!current_ || !current_->usable || end - startedTo_ < window_) {
+    if (!current_ || !current_->usable || end - startedTo_ < current_window_) {
         return false;
     }
     startWindow(end);
@@ -57,14 +59,30 @@ void WritebackPacer::startWindow(std::int64_t end) {
 }
 
 void WritebackPacer::waitBehind() {
+    std::int64_t waited = 0;
     while (!inFlight_.empty() && inFlight_.front().window < windows_) {
         const Range& range = inFlight_.front();
         // Errors are left to the flush at the end, which sees them too.
         ::sync_file_range(
             range.file->fd, range.offset, range.length,
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+        waited += range.length;
         inFlightBytes_ -= range.length;
         inFlight_.pop_front();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (waited > 0 && lastWait_) {
+        // Where the disk sets the pace, a window is waited for each time it has taken one:
+        // the time between waits is the disk's. Where the copy is the slower, it is the
+        // copy's, and the windows stay large.
+        const double seconds = std::chrono::duration<double>(now - *lastWait_).count();
+        const double perSecond = static_cast<double>(waited) / std::max(seconds, 1e-4);
+        current_window_ =
+            std::clamp(std::min(static_cast<std::int64_t>(perSecond / 20), 2 * current_window_),
+                       std::min(kSmallestWindow, window_), window_);
+    }
+    if (waited > 0) {
+        lastWait_ = now;
     }
 }
 

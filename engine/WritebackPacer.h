@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 
 namespace ferrymark {
 
@@ -21,6 +23,9 @@ namespace ferrymark {
 class WritebackPacer {
   public:
     static constexpr std::int64_t kWindow = std::int64_t{2} << 20;
+    // A slow disk gets smaller windows, down to this: what is shown as done then stays
+    // within a twentieth of a second of it, so that the time left follows it from the start.
+    static constexpr std::int64_t kSmallestWindow = std::int64_t{256} << 10;
     static constexpr std::int64_t kLargestBatch = std::int64_t{256} << 20;
 
     explicit WritebackPacer(std::int64_t window = kWindow);
@@ -33,7 +38,8 @@ class WritebackPacer {
     // The current file holds data up to end. True when a window behind is due to be waited
     // for: the caller gives the pause gate back first, then calls waitBehind.
     bool written(std::int64_t end);
-    // Waits until every window but the newest is on the disk.
+    // Waits until every window but the newest is on the disk; the time between such waits
+    // sizes the windows to come.
     void waitBehind();
     // The current file is complete at size and may be closed after this; flushes a batch
     // when one is due (the caller does not hold the gate).
@@ -47,6 +53,7 @@ class WritebackPacer {
     std::int64_t bytesNotStarted() const { return batchBytes_; }
     std::size_t heldFiles() const;
     std::int64_t batchSize() const { return batchSize_; }
+    std::int64_t windowSize() const { return current_window_; }
 
   private:
     struct Descriptor;
@@ -65,6 +72,9 @@ class WritebackPacer {
     void settleFlush();
 
     const std::int64_t window_;
+    std::int64_t current_window_;
+    // When the last wait of the current file ended; none before its first.
+    std::optional<std::chrono::steady_clock::time_point> lastWait_;
     std::deque<Range> inFlight_;
     std::int64_t inFlightBytes_ = 0;
     std::shared_ptr<Descriptor> current_;
