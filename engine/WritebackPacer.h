@@ -15,18 +15,19 @@ namespace ferrymark {
 // window of data is written its writeback is started, and the window before it is waited
 // for. Small files and the tails of large ones are flushed together once a batch of them is
 // written: writing back each small file on its own costs a fast disk a fifth of its speed.
-// The batch is sized to an eighth of a second of the disk's measured speed, so that a fast
-// disk flushes rarely. A batch is flushed on a thread of its own while the next one is
-// written, and waited for only when that one is full: the disk and the copy work side by
-// side, as with the kernel's own writeback, and at most two batches are ahead of the disk.
-// Worker thread only.
+// A batch is flushed on a thread of its own while the next one is written, and waited for
+// only when that one is full: the disk and the copy work side by side, as with the kernel's
+// own writeback, and at most two batches are ahead of the disk. A batch is an eighth of a
+// second of the disk's measured speed, and small: a fast disk loses nothing by flushing
+// often beside the copy, and a disk whose first seconds went to its own cache can not get
+// far behind once it slows. Worker thread only.
 class WritebackPacer {
   public:
     static constexpr std::int64_t kWindow = std::int64_t{2} << 20;
     // A slow disk gets smaller windows, down to this: what is shown as done then stays
     // within a twentieth of a second of it, so that the time left follows it from the start.
     static constexpr std::int64_t kSmallestWindow = std::int64_t{256} << 10;
-    static constexpr std::int64_t kLargestBatch = std::int64_t{256} << 20;
+    static constexpr std::int64_t kLargestBatch = std::int64_t{4} << 20;
 
     explicit WritebackPacer(std::int64_t window = kWindow);
     ~WritebackPacer();

@@ -35,9 +35,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kMiB = 1 << 20;
 constexpr std::int64_t kSourceSize = 96 * kMiB;
-// What the job may show beyond what the device has: the pacer keeps it to two windows of
-// 4 MiB; without it the whole copy sits in the cache (tens of MiB here).
-constexpr std::int64_t kLeadBound = 24 * kMiB;
+// What the job may show beyond what the device has: about a second of this disk. The pacer
+// keeps it to two windows or two batches (a few MiB); without it the whole copy sits in the
+// cache (tens of MiB here).
+constexpr std::int64_t kLeadBound = 10 * kMiB;
 
 double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
