@@ -55,6 +55,9 @@ enter=$(cat <<'INNER'
 set -e
 root=$1 here=$2; shift 2
 mount --make-rprivate /
+# The root is a mount of its own, as on a machine: tests that make their own mount
+# namespace can then change its propagation.
+mount --bind "$root" "$root"
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys"
 mount --rbind /dev "$root/dev"
