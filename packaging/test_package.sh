@@ -32,8 +32,14 @@ release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [ -n "$release" ] || fail "no VERSION_CODENAME in /etc/os-release"
 tarball=$cache/$release-apt.tar
 if [ ! -s "$tarball" ]; then
-    mmdebstrap --variant=apt --format=tar --quiet "$release" "$tarball.part" "$mirror" ||
-        fail "mmdebstrap could not make a root from $mirror"
+    # A download cut off by the mirror fails the whole root: try again before giving up.
+    for attempt in 1 2 3; do
+        rm -f "$tarball.part"
+        mmdebstrap --variant=apt --format=tar --quiet "$release" "$tarball.part" "$mirror" &&
+            break
+        [ "$attempt" -lt 3 ] || fail "mmdebstrap could not make a root from $mirror (3 attempts)"
+        sleep 5
+    done
     mv "$tarball.part" "$tarball"
 fi
 
