@@ -35,8 +35,16 @@ if [ ! -s "$tarball" ]; then
     # A download cut off by the mirror fails the whole root: try again before giving up.
     for attempt in 1 2 3; do
         rm -f "$tarball.part"
-        mmdebstrap --variant=apt --format=tar --quiet "$release" "$tarball.part" "$mirror" &&
-            break
+        # mmdebstrap hands apt a pipe by its number, and Debian's /bin/sh takes one digit
+        # only: with the descriptors a test runner leaves open, that number passes 9 and
+        # the download fails ("Bad fd number"). They are closed for it.
+        (
+            for fd in /proc/$BASHPID/fd/*; do
+                fd=${fd##*/}
+                [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+            done
+            exec mmdebstrap --variant=apt --format=tar --quiet "$release" "$tarball.part" "$mirror"
+        ) && break
         [ "$attempt" -lt 3 ] || fail "mmdebstrap could not make a root from $mirror (3 attempts)"
         sleep 5
     done

@@ -49,6 +49,7 @@ if [ "$(cat "$root/.ferrymark-stamp" 2>/dev/null)" != "$stamp" ]; then
     fresh=1
 fi
 flock -u 9
+exec 9>&-
 
 # Inside the new namespaces: mount what the tests need, then enter the root.
 enter=$(cat <<'INNER'
