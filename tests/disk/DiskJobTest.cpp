@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
-#include <atomic>
 #include <thread>
 #include <vector>
 
