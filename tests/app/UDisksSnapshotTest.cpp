@@ -27,7 +27,7 @@ QByteArray bytes(const QString& text) {
     return text.toLocal8Bit() + '\0';
 }
 
-struct DriveSpec {
+struct DriveFlags {
     bool removable = false;
     bool ejectable = false;
     bool mediaRemovable = false;
@@ -36,13 +36,14 @@ struct DriveSpec {
 
 class Objects {
   public:
-    Objects& drive(const QString& name, DriveSpec spec) {
-        objects_[kDrives + name][kDrive] = {{QStringLiteral("Removable"), spec.removable},
-                                            {QStringLiteral("Ejectable"), spec.ejectable},
-                                            {QStringLiteral("MediaRemovable"), spec.mediaRemovable},
-                                            {QStringLiteral("CanPowerOff"), spec.canPowerOff},
-                                            {QStringLiteral("Vendor"), QStringLiteral("Acme")},
-                                            {QStringLiteral("Model"), QStringLiteral("Stick")}};
+    Objects& drive(const QString& name, DriveFlags flags) {
+        objects_[kDrives + name][kDrive] = {
+            {QStringLiteral("Removable"), flags.removable},
+            {QStringLiteral("Ejectable"), flags.ejectable},
+            {QStringLiteral("MediaRemovable"), flags.mediaRemovable},
+            {QStringLiteral("CanPowerOff"), flags.canPowerOff},
+            {QStringLiteral("Vendor"), QStringLiteral("Acme")},
+            {QStringLiteral("Model"), QStringLiteral("Stick")}};
         return *this;
     }
     // A block device; table names the whole disk of a partition, mount its mount point.
