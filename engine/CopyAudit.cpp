@@ -9,12 +9,11 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "engine/CopyHandler.h"
 #include "engine/CopyJournal.h"
+#include "engine/FileHandleId.h"
 #include "engine/FolderHandle.h"
 #include "engine/TransferDriver.h"
 
@@ -165,20 +164,8 @@ void CopyAudit::confirmCopies() {
 
 void CopyAudit::confirmRun(const FolderHandle& folder, bool matches,
                            const std::vector<CopyJournal::Entry>& run) {
-    std::vector<char> confirmed(run.size(), 0);
-    // Where many copies share a folder, one read of its listing gives their inodes rather
-    // than a status call each.
-    constexpr std::size_t kListingFrom = 16;
-    if (matches && run.size() >= kListingFrom) {
-        confirmByListing(folder, run, confirmed);
-    }
-    for (std::size_t i = 0; i < run.size(); ++i) {
-        const CopyJournal::Entry& copy = run[i];
-        struct stat st {};
-        if (confirmed[i] ||
-            (matches &&
-             ::fstatat(folder.fd(), copy.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-             st.st_ino == copy.copyInode)) {
+    for (const CopyJournal::Entry& copy : run) {
+        if (matches && isTheCopy(folder, copy)) {
             continue;
         }
         const std::string source = join(copy.sourceFolder, copy.name);
@@ -190,41 +177,15 @@ void CopyAudit::confirmRun(const FolderHandle& folder, bool matches,
     }
 }
 
-void CopyAudit::confirmByListing(const FolderHandle& folder,
-                                 const std::vector<CopyJournal::Entry>& run,
-                                 std::vector<char>& confirmed) {
-    // A descriptor of its own: the listing's position is not the folder handle's to move.
-    const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (dir == nullptr) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return;
+bool CopyAudit::isTheCopy(const FolderHandle& folder, const CopyJournal::Entry& copy) {
+    // The handle where the file system gives one: a file put in place of a removed copy may
+    // well be given the copy's inode number.
+    if (!copy.copyHandle.empty()) {
+        return FileHandleId::ofName(folder.fd(), copy.copyName) == copy.copyHandle;
     }
-    std::unordered_map<std::string_view, std::size_t> wanted;
-    for (std::size_t i = 0; i < run.size(); ++i) {
-        wanted.emplace(run[i].copyName, i);
-    }
-    // A folder that holds far more than this job's copies is not read to its end: what the
-    // listing did not confirm is asked of each name.
-    std::size_t left = run.size();
-    std::size_t budget = 4 * run.size() + 1024;
-    while (left > 0 && budget-- > 0) {
-        const dirent* item = ::readdir(dir);
-        if (item == nullptr) {
-            break;
-        }
-        const auto found = wanted.find(item->d_name);
-        // Some file systems number listing entries otherwise than inodes: those names are
-        // asked directly.
-        if (found != wanted.end() && !confirmed[found->second] &&
-            item->d_ino == run[found->second].copyInode) {
-            confirmed[found->second] = 1;
-            --left;
-        }
-    }
-    ::closedir(dir);
+    struct stat st {};
+    return ::fstatat(folder.fd(), copy.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           st.st_ino == copy.copyInode;
 }
 
 void CopyAudit::removeSources(const timespec& start) {

@@ -35,8 +35,7 @@ class CopyAudit {
     // Copies made into one folder, checked together.
     void confirmRun(const FolderHandle& folder, bool matches,
                     const std::vector<CopyJournal::Entry>& run);
-    void confirmByListing(const FolderHandle& folder, const std::vector<CopyJournal::Entry>& run,
-                          std::vector<char>& confirmed);
+    static bool isTheCopy(const FolderHandle& folder, const CopyJournal::Entry& copy);
     bool removedLink(const FolderHandle& folder, const CopyJournal::Entry& entry,
                      const struct stat& status);
     void logLeftIn(const FolderHandle& folder, const std::string& name, const std::string& path);

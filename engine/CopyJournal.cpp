@@ -67,7 +67,7 @@ void CopyJournal::noteSourceFolder(const std::string& path) {
 
 void CopyJournal::noteFile(std::uint32_t source, const std::string& path, const struct stat& status,
                            const FolderHandle& folder, const std::string& copyName,
-                           std::uint64_t copyInode) {
+                           std::uint64_t copyInode, const std::string& copyHandle) {
     if (!ready()) {
         return;
     }
@@ -83,7 +83,7 @@ void CopyJournal::noteFile(std::uint32_t source, const std::string& path, const 
     }
     if (status.st_nlink > 1) {
         linked_.try_emplace({status.st_dev, status.st_ino},
-                            Copy{folder.path(), copyName, copyInode});
+                            Copy{folder.path(), copyName, copyInode, copyHandle});
     }
     put("F", 1);
     put(&source, sizeof source);
@@ -92,6 +92,7 @@ void CopyJournal::noteFile(std::uint32_t source, const std::string& path, const 
     put(&status.st_ctim, sizeof status.st_ctim);
     putString(copyName);
     put(&copyInode, sizeof copyInode);
+    putString(copyHandle);
 }
 
 void CopyJournal::noteFolder(std::uint32_t source, const std::string& path,
@@ -129,9 +130,11 @@ std::string CopyJournal::earlierCopy(const struct stat& status) const {
                                   : renamed(found->second.folder) + "/" + found->second.name;
 }
 
-bool CopyJournal::isEarlierCopy(const struct stat& status, std::uint64_t copyInode) const {
+bool CopyJournal::isEarlierCopy(const struct stat& status, std::uint64_t copyInode,
+                                const std::string& copyHandle) const {
     const auto found = linked_.find({status.st_dev, status.st_ino});
-    return found != linked_.end() && found->second.inode == copyInode;
+    return found != linked_.end() && found->second.inode == copyInode &&
+           found->second.handle == copyHandle;
 }
 
 bool CopyJournal::rewind() {
@@ -194,7 +197,8 @@ bool CopyJournal::next(Entry& entry) {
                 }
                 entry.copyFolder = readCopyFolder_;
                 entry.copyFolderId = readCopyFolderId_;
-                return getString(entry.copyName) && get(&entry.copyInode, sizeof entry.copyInode);
+                return getString(entry.copyName) && get(&entry.copyInode, sizeof entry.copyInode) &&
+                       getString(entry.copyHandle);
             default:
                 return false;
         }

@@ -36,6 +36,7 @@ class CopyJournal {
         Id copyFolderId;
         std::string copyName;
         std::uint64_t copyInode = 0;
+        std::string copyHandle;  // the file system's handle of the copy, where it gives one
     };
 
     CopyJournal() = default;
@@ -48,7 +49,8 @@ class CopyJournal {
 
     // A file whose copy is complete under copyName in folder.
     void noteFile(std::uint32_t source, const std::string& path, const struct stat& status,
-                  const FolderHandle& folder, const std::string& copyName, std::uint64_t copyInode);
+                  const FolderHandle& folder, const std::string& copyName, std::uint64_t copyInode,
+                  const std::string& copyHandle);
     // A source folder all of whose listing was placed; noted after what it holds.
     void noteFolder(std::uint32_t source, const std::string& path, const struct stat& status);
     // A folder made under the name from took the name to (both paths).
@@ -57,7 +59,8 @@ class CopyJournal {
     // The path of this job's copy of another name of the file with status (one with more
     // than one name), as it is named now; empty when there is none.
     std::string earlierCopy(const struct stat& status) const;
-    bool isEarlierCopy(const struct stat& status, std::uint64_t copyInode) const;
+    bool isEarlierCopy(const struct stat& status, std::uint64_t copyInode,
+                       const std::string& copyHandle) const;
 
     // Reads from the first entry again.
     bool rewind();
@@ -85,6 +88,7 @@ class CopyJournal {
         std::string folder;
         std::string name;
         std::uint64_t inode = 0;
+        std::string handle;
     };
     std::map<std::pair<std::uint64_t, std::uint64_t>, Copy> linked_;
     // While reading.

@@ -16,6 +16,7 @@
 #include "engine/ConflictPolicy.h"
 #include "engine/CopyHandler.h"
 #include "engine/DataSegments.h"
+#include "engine/FileHandleId.h"
 #include "engine/FileMetadata.h"
 #include "engine/FileReader.h"
 #include "engine/FileWriter.h"
@@ -405,8 +406,9 @@ struct FileAttempt {
     bool bytesBypassed = false;  // some bytes did not pass through here: read it again
     XXH128_hash_t digest{};
     struct stat status {};        // the source as it was read
-    std::uint64_t copyInode = 0;  // the copy's own inode, for the job's end checks
-    bool named = false;           // the copy already has its final name (a second hard link)
+    std::uint64_t copyInode = 0;  // the copy's own inode and handle, for the job's end checks
+    std::string copyHandle{};
+    bool named = false;  // the copy already has its final name (a second hard link)
 };
 
 bool sameVersion(const struct stat& a, const struct stat& b) {
@@ -458,9 +460,10 @@ void sourceNotOpened(const std::string& source, int error, CopyHandler& job) {
 // when copy says so, for the read-back) and counts it done.
 PlaceResult nameCopy(const std::string& source, const struct stat& status,
                      const FolderHandle& folder, const std::string& temporary,
-                     std::uint64_t copyInode, const std::string& name, FinalName how,
-                     CopyHandler& job, const std::function<std::string()>& nextName,
-                     std::int64_t processedBefore, const FileAttempt* copy = nullptr) {
+                     std::uint64_t copyInode, const std::string& copyHandle,
+                     const std::string& name, FinalName how, CopyHandler& job,
+                     const std::function<std::string()>& nextName, std::int64_t processedBefore,
+                     const FileAttempt* copy = nullptr) {
     std::string finalName = name;
     int error = takeFinalName(folder, temporary, finalName, how, job);
     while (error == EEXIST && how == FinalName::New && nextName) {
@@ -484,7 +487,7 @@ PlaceResult nameCopy(const std::string& source, const struct stat& status,
         return PlaceResult::PassedOver;
     }
     job.journal().noteFile(static_cast<std::uint32_t>(job.currentSource()), source, status, folder,
-                           finalName, copyInode);
+                           finalName, copyInode, copyHandle);
     if (copy != nullptr) {
         noteCopy(source, folder, finalName, copy->size, copy->digestTaken ? &copy->digest : nullptr,
                  copy->bytesBypassed, job);
@@ -512,8 +515,10 @@ std::optional<PlaceResult> linkEarlierCopy(const std::string& source, const stru
     struct stat copy {};
     int linked = -1;
     const std::string temporary = job.inFlight().temporaryName();
+    const std::string handle = FileHandleId::ofDescriptor(fd);
     if (::fstat(fd, &copy) == 0 && S_ISREG(copy.st_mode) &&
-        job.journal().isEarlierCopy(status, copy.st_ino) && copy.st_dev == folder.device()) {
+        job.journal().isEarlierCopy(status, copy.st_ino, handle) &&
+        copy.st_dev == folder.device()) {
         job.inFlight().noteFolder(folder.fd(), folder.path());
         // Through the descriptor: the very file checked, whatever its path holds by now.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -526,8 +531,8 @@ std::optional<PlaceResult> linkEarlierCopy(const std::string& source, const stru
     }
     const std::int64_t processedBefore = job.dataProcessed();
     job.setDataProcessed(processedBefore + status.st_size);
-    const PlaceResult result = nameCopy(source, status, folder, temporary, copy.st_ino, name, how,
-                                        job, nextName, processedBefore);
+    const PlaceResult result = nameCopy(source, status, folder, temporary, copy.st_ino, handle,
+                                        name, how, job, nextName, processedBefore);
     // A name that already was this file: the rename left both names.
     struct stat left {};
     if (::fstatat(folder.fd(), temporary.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -609,11 +614,12 @@ FileAttempt copyOnce(const std::string& source, const FolderHandle& folder,
         job.markNotTransferred(source, reasonForError(error, false), std::strerror(error));
         return {PlaceResult::PassedOver};
     }
-    writer.close();
     FileAttempt done{PlaceResult::Placed, !unchangedSince(reader.descriptor(), before),
                      before.st_size, digest != nullptr, bytesBypassed};
     done.status = before;
     done.copyInode = copy.st_ino;
+    done.copyHandle = FileHandleId::ofDescriptor(fd);
+    writer.close();
     if (digest && !bytesBypassed) {
         done.digest = XXH3_128bits_digest(digest.get());
     }
@@ -668,7 +674,8 @@ PlaceResult writeLinkInto(const std::string& source, const FolderHandle& folder,
     job.ledger().noteFolder(folder);
     struct stat made {};
     ::fstatat(folder.fd(), temporary.c_str(), &made, AT_SYMLINK_NOFOLLOW);
-    return nameCopy(source, before, folder, temporary, made.st_ino, name, how, job, nextName,
+    return nameCopy(source, before, folder, temporary, made.st_ino,
+                    FileHandleId::ofName(folder.fd(), temporary), name, how, job, nextName,
                     job.dataProcessed());
 }
 
@@ -707,8 +714,8 @@ PlaceResult writeFileInto(const std::string& source, const FolderHandle& folder,
         job.log("Changed while it was copied, copying it again: " + source);
         job.setDataProcessed(processedBefore);
     }
-    return nameCopy(source, copy.status, folder, temporary, copy.copyInode, name, how, job,
-                    nextName, processedBefore, &copy);
+    return nameCopy(source, copy.status, folder, temporary, copy.copyInode, copy.copyHandle, name,
+                    how, job, nextName, processedBefore, &copy);
 }
 
 bool copyFileData(const std::string& source, const std::string& destination, CopyHandler& job) {

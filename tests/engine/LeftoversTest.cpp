@@ -191,9 +191,41 @@ TEST(LeftoversCleanUp, ACopyRemovedBeforeTheEndKeepsItsSource) {
     EXPECT_FALSE(tree.exists("src/c"));
 }
 
-// The same, whether a folder's copies are checked one by one or through one read of its
-// listing: a copy removed, or replaced by another file under its name, keeps its source.
-TEST(LeftoversCleanUp, CopiesGoneFromAFullFolderKeepTheirSources) {
+// Puts another file with text under the name rel, given the old file's inode number where
+// the file system hands a freed number out again (ext4 and xfs do, at once); true when it
+// was.
+bool replaceKeepingInodeNumber(TestTree& tree, const std::string& rel, const std::string& text) {
+    const std::string path = tree.path(rel);
+    struct stat old {};
+    if (::lstat(path.c_str(), &old) != 0) {
+        return false;
+    }
+    fs::remove(path);
+    std::vector<std::string> spares;
+    bool reused = false;
+    for (int i = 0; i < 64 && !reused; ++i) {
+        spares.push_back(path + ".spare" + std::to_string(i));
+        std::ofstream(spares.back()) << text;
+        struct stat st {};
+        reused = ::lstat(spares.back().c_str(), &st) == 0 && st.st_ino == old.st_ino;
+    }
+    if (reused) {
+        fs::rename(spares.back(), path);
+        spares.pop_back();
+    } else {
+        std::ofstream(path) << text;
+    }
+    for (const std::string& spare : spares) {
+        fs::remove(spare);
+    }
+    return reused;
+}
+
+// A copy removed, or replaced by another file under its name, keeps its source, in a
+// folder of a few copies and of many; the replacement has the copy's inode number where
+// the file system gives one out again.
+TEST(LeftoversCleanUp, CopiesGoneFromAFolderKeepTheirSources) {
+    bool numberGivenAgain = true;
     for (const int files : {3, 40}) {
         SCOPED_TRACE(files);
         TestTree tree;
@@ -205,8 +237,8 @@ TEST(LeftoversCleanUp, CopiesGoneFromAFullFolderKeepTheirSources) {
         TransferRun run;
         run.host.setPromptHandler([&](const Prompt&) {
             fs::remove(tree.path("dst/f1"));
-            fs::remove(tree.path("dst/f2"));
-            tree.write("dst/f2", "only copy 2");  // the same bytes, another file
+            numberGivenAgain =
+                replaceKeepingInodeNumber(tree, "dst/f2", "only copy 2") && numberGivenAgain;
             return PromptAnswer{Policy::Replace, false};
         });
         std::vector<std::string> sources;
@@ -220,6 +252,11 @@ TEST(LeftoversCleanUp, CopiesGoneFromAFullFolderKeepTheirSources) {
         EXPECT_FALSE(tree.exists("src/f0"));
         EXPECT_FALSE(tree.exists("src/c"));
         EXPECT_EQ(run.job->report().total(), 4);  // two not copied, and kept by the Move
+    }
+    if (!numberGivenAgain) {
+        GTEST_SKIP() << "the file system of " << fs::temp_directory_path()
+                     << " never gave a removed file's inode number to a new one, so a "
+                        "replacement under the same number was not tried";
     }
 }
 
