@@ -93,7 +93,9 @@ pdftotext "$root/usr/share/ferrymark/About-Ferrymark.pdf" - | grep -q "Version $
 mkdir -p "$root/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix" || fail "could not bind the X socket folder"
 # Xvfb picks a free display itself: a fixed or random number may be another test's.
-Xvfb -displayfd 3 -nolisten tcp 3>"$root/tmp/display" >/dev/null 2>&1 &
+# -noreset: without it the server resets when the probe below leaves, and the program
+# started next, connecting during that reset on a loaded machine, is turned away.
+Xvfb -displayfd 3 -nolisten tcp -noreset 3>"$root/tmp/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 600); do [ -s "$root/tmp/display" ] && break; sleep 0.05; done
 [ -s "$root/tmp/display" ] || fail "Xvfb did not start"

@@ -13,6 +13,9 @@
 #include "TestTree.h"
 #include "TransferRun.h"
 #include "app/TransferNotices.h"
+#include "engine/ConflictPolicy.h"
+#include "engine/Prompt.h"
+#include "engine/PromptAnswer.h"
 #include "ui/TransferOutcome.h"
 #include "ui/TransferReportWindow.h"
 
@@ -37,6 +40,13 @@ TEST(FlushFailureNoticeTest, FailedFlushIsAFailureWithTheCopiesListed) {
 
     disk.fail();
     test::TransferRun run;
+    // Another program's sync (a loaded machine's) may meet the fault before the job's own
+    // flush: a write or create then fails mid-job, and that item is left out and listed.
+    run.host.setPromptHandler([](const Prompt& prompt) {
+        const bool leaveOut =
+            prompt.kind == PromptKind::DiskError || prompt.kind == PromptKind::Destination;
+        return PromptAnswer{leaveOut ? Policy::Skip : Policy::Stop, false};
+    });
     run.run({a, b}, target);
     disk.heal();
     const TransferOutcome outcome = TransferOutcome::of(*run.job, false, 1h);
@@ -52,14 +62,21 @@ TEST(FlushFailureNoticeTest, FailedFlushIsAFailureWithTheCopiesListed) {
     notifier.invoke(notifier.posted[0].id, TransferNotices::kDetailsAction);
     ASSERT_EQ(notices.windows().size(), 1);
     const QString list = notices.windows()[0]->list()->toPlainText();
-    EXPECT_TRUE(
-        list.contains("The disk reported an error while saving it, so this copy may be "
-                      "damaged (2)"))
-        << list.toStdString();
-    EXPECT_TRUE(list.contains(QString::fromStdString("    " + a + " — Input/output error")))
-        << list.toStdString();
-    EXPECT_TRUE(list.contains(QString::fromStdString("    " + b + " — Input/output error")))
-        << list.toStdString();
+    if (run.host.prompts().empty()) {
+        EXPECT_TRUE(
+            list.contains("The disk reported an error while saving it, so this copy may be "
+                          "damaged (2)"))
+            << list.toStdString();
+        EXPECT_TRUE(list.contains(QString::fromStdString("    " + a + " — Input/output error")))
+            << list.toStdString();
+        EXPECT_TRUE(list.contains(QString::fromStdString("    " + b + " — Input/output error")))
+            << list.toStdString();
+    } else {
+        EXPECT_TRUE(list.contains(QString::fromStdString("    " + a + " — ")))
+            << list.toStdString();
+        EXPECT_TRUE(list.contains(QString::fromStdString("    " + b + " — ")))
+            << list.toStdString();
+    }
     QLocale::setDefault(QLocale::system());
 }
 

@@ -559,17 +559,19 @@ class Desktop:
         want = sorted(os.path.realpath(p) for p in expected_paths)
         _, _, width, height = self.geometry(window.id)
         # A window that has just shown its folder may not have listed it yet: Ctrl+A
-        # then selects nothing, and Ctrl+C leaves the clipboard as it was. Try again.
-        for _ in range(8):
+        # then selects nothing, and Ctrl+C leaves the clipboard as it was. Try again, each
+        # time more patiently: a loaded machine may take seconds over each key.
+        for attempt in range(1, 9):
             self.activate(window.id)
             self.click(window.id, int(width * spot[0]), int(height * spot[1]))
-            time.sleep(0.3)
+            time.sleep(0.3 * attempt)
             self.key("ctrl+a")
-            time.sleep(0.3)
+            time.sleep(0.3 * attempt)
             self.key("ctrl+c")
             try:
                 wait_for(lambda: (c := self.clipboard()) and c[0] == "copy"
-                         and sorted(c[1]) == want, 2, "the copied files on the clipboard")
+                         and sorted(c[1]) == want, 2 * attempt,
+                         "the copied files on the clipboard")
                 self.step(f"copied {len(want)} items")
                 return
             except Failure:
