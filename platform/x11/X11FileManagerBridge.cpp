@@ -183,8 +183,29 @@ bool X11FileManagerBridge::nativeEventFilter(const QByteArray& eventType, void* 
 }
 
 void X11FileManagerBridge::noteActiveWindow() {
+    // Longer than a window manager's hand-over, shorter than a user's click on the desktop
+    // and then on the tray.
+    constexpr auto kHandOver = std::chrono::milliseconds(500);
     const xcb_window_t active = activeWindow();
+    const auto now = std::chrono::steady_clock::now();
+    // Nothing in front (the desktop clicked, the last window closed) is no file manager:
+    // a paste then would land in whatever window was seen last, often the source folder.
+    if (active == XCB_WINDOW_NONE || active == root_) {
+        if (!nothingInFront_) {
+            nothingInFront_ = true;
+            nothingSince_ = now;
+            fileManagerBeforeNothing_ = fileManagerWasLastApp_;
+        }
+        fileManagerWasLastApp_ = false;
+        return;
+    }
+    const bool handOver = nothingInFront_ && now - nothingSince_ < kHandOver;
+    nothingInFront_ = false;
     if (leavesFocusWithLastApp(active)) {
+        // Our window taking the focus from the file manager, through nothing in front.
+        if (handOver) {
+            fileManagerWasLastApp_ = fileManagerBeforeNothing_;
+        }
         return;
     }
     const auto fileManager = fileManagerOf(active, ids(root_, atoms_.netClientList));
@@ -246,11 +267,6 @@ std::optional<X11FileManagerBridge::FileManagerWindow> X11FileManagerBridge::fil
 }
 
 bool X11FileManagerBridge::leavesFocusWithLastApp(xcb_window_t window) {
-    // Nothing in front (the desktop clicked, the last window closed) is no file manager:
-    // a paste then would land in whatever window was seen last, often the source folder.
-    if (window == XCB_WINDOW_NONE || window == root_) {
-        return false;
-    }
     // Our tray menu and progress windows come in front of the file manager they serve.
     for (const QWindow* own : QGuiApplication::allWindows()) {
         if (own->handle() != nullptr && own->winId() == window) {

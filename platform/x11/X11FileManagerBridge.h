@@ -4,6 +4,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QDBusConnection>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -83,6 +84,11 @@ class X11FileManagerBridge final : public IFileManagerBridge, public QAbstractNa
     // window has been in front since.
     std::optional<FileManagerWindow> lastFileManager_;
     bool fileManagerWasLastApp_ = false;
+    // Window managers hand the focus over through nothing in front: since when nothing has
+    // been, and what was in front before.
+    bool nothingInFront_ = false;
+    std::chrono::steady_clock::time_point nothingSince_;
+    bool fileManagerBeforeNothing_ = false;
 };
 
 }  // namespace ferrymark

@@ -200,6 +200,33 @@ TEST_F(X11FileManagerBridgeTest, OurOwnWindowLeavesTheFileManagerInFront) {
     EXPECT_FALSE(bridge->isFileManagerFrontmost());
 }
 
+// Window managers hand the focus over through nothing in front: our window coming in front
+// from the file manager that way still serves it, but not after the desktop was clicked.
+TEST_F(X11FileManagerBridgeTest, AHandOverThroughNothingIsNotTheDesktopClicked) {
+    const xcb_window_t none = XCB_WINDOW_NONE;
+    for (const int nothingFor : {0, 900}) {
+        SCOPED_TRACE(nothingFor);
+        auto bridge = makeBridge();
+        const xcb_window_t nemo = window("Nemo", "src - " + path("src"));
+        QWindow own;
+        own.resize(200, 100);
+        own.show();
+        ASSERT_TRUE(X11Wait::until([&] { return own.isExposed(); }));
+        ASSERT_TRUE(activate(nemo));
+        ASSERT_TRUE(X11Wait::until([&] { return bridge->isFileManagerFrontmost(); }));
+
+        xcb_change_property(qtConnection(), XCB_PROP_MODE_REPLACE, rootWindow(),
+                            internAtom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &none);
+        xcb_flush(qtConnection());
+        ASSERT_TRUE(waitSeenActive(XCB_WINDOW_NONE));
+        EXPECT_FALSE(bridge->isFileManagerFrontmost());
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(nothingFor);
+        X11Wait::until([&] { return std::chrono::steady_clock::now() > until; });
+        ASSERT_TRUE(activate(own.winId()));
+        EXPECT_EQ(bridge->isFileManagerFrontmost(), nothingFor == 0);
+    }
+}
+
 // The desktop clicked leaves nothing in front (or the desktop's own window, which Caja and
 // Nemo draw under their own class): the paste is refused rather than sent to the
 // file-manager window seen last, which is often the source folder.
