@@ -8,9 +8,12 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
+#include <string_view>
 
 #include "StandInKde.h"
 #include "StandInShortcutsPortal.h"
+#include "app/DesktopId.h"
 #include "app/GlobalEventHandler.h"
 #include "platform/wayland/KGlobalAccelKeyGrabber.h"
 #include "platform/wayland/KWinFileManagerBridge.h"
@@ -52,6 +55,11 @@ class Receiver : public QObject {
     void doPaste(QObject*) { ++pastes; }
     void doMove(QObject*) { ++moves; }
 };
+
+bool loggedLine(const std::vector<std::string>& log, std::string_view start) {
+    return std::any_of(log.begin(), log.end(),
+                       [&](const std::string& line) { return line.starts_with(start); });
+}
 
 // Runs the event loop until done() or the time has passed.
 template <typename F>
@@ -148,8 +156,8 @@ TEST_F(KdeWaylandTest, HotKeysThroughKGlobalAccel) {
 
 TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
     using Bound = std::map<QString, QString>;
-    const Bound both{{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")},
-                     {QStringLiteral("hotkey-2"), QStringLiteral("LOGO+comma")}};
+    const Bound both{{QStringLiteral("doPaste"), QStringLiteral("CTRL+ALT+v")},
+                     {QStringLiteral("doMove"), QStringLiteral("LOGO+comma")}};
     struct Case {
         const char* what;
         StandInShortcutsPortal::Behaviour behaviour;
@@ -160,46 +168,79 @@ TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
         {"registered app id, then session and binding", {true, false, {}}, both, nullptr},
         {"Plasma 5.27 binds what the session named", {true, true, {}}, both, nullptr},
         {"a key the desktop declines is off",
-         {true, false, {QStringLiteral("hotkey-2")}},
-         {{QStringLiteral("hotkey-1"), QStringLiteral("CTRL+ALT+v")}},
+         {true, false, {QStringLiteral("doMove")}},
+         {{QStringLiteral("doPaste"), QStringLiteral("CTRL+ALT+v")}},
          "Hot key LOGO+comma is off: the desktop portal did not bind it"},
+        {"GNOME 48.0 answers a confirmed binding with a stray code; its list counts",
+         {true, false, {}, true, 2},
+         both,
+         nullptr},
     };
     for (const Case& c : cases) {
         portal_.reset(c.behaviour);
         std::vector<std::string> log;
+        // The shared connection has talked to the portal first, as Qt's theme and the
+        // colour scheme do: the app id goes on a connection of the grabber's own.
         auto grabber =
-            PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
+            PortalKeyGrabber::create(QDBusConnection::sessionBus(), DesktopId::kId,
                                      [&](const std::string& line) { log.push_back(line); });
         ASSERT_NE(grabber, nullptr) << c.what;
         GlobalEventHandler::resetForTesting(std::move(grabber));
         Receiver receiver;
-        GlobalEventHandler::registerKeyEquivalent(
-            QStringLiteral("v"), Qt::ControlModifier | Qt::AltModifier, &receiver, "doPaste");
+        GlobalEventHandler::registerKeyEquivalent(QStringLiteral("v"),
+                                                  Qt::ControlModifier | Qt::AltModifier, &receiver,
+                                                  "doPaste", QStringLiteral("Paste Here"));
         GlobalEventHandler::registerKeyEquivalent(QStringLiteral(","), Qt::MetaModifier, &receiver,
                                                   "doMove");
-        // Both grabs go into one session with one binding.
-        ASSERT_TRUE(waitUntil([&] { return log.size() == 2; })) << c.what;
+        // Both grabs go into one session with one binding; each key's outcome is logged.
+        const auto keyLines = [&] {
+            return std::count_if(log.begin(), log.end(), [](const std::string& line) {
+                return line.starts_with("Hot key ");
+            });
+        };
+        ASSERT_TRUE(waitUntil([&] { return keyLines() == 2; })) << c.what;
         EXPECT_EQ(portal_.sessions(), 1) << c.what;
         EXPECT_EQ(portal_.binds(), 1) << c.what;
-        EXPECT_EQ(portal_.appId(), QStringLiteral("ferrymark")) << c.what;
+        EXPECT_EQ(portal_.appId(), DesktopId::kId) << c.what;
         EXPECT_EQ(portal_.bound(), c.bound) << c.what;
-        const bool offLogged =
-            std::find(log.begin(), log.end(), c.offLine ? c.offLine : "") != log.end();
-        EXPECT_EQ(offLogged, c.offLine != nullptr) << c.what;
+        // Known by the action's name; described by the text given, else by that name.
+        EXPECT_EQ(portal_.descriptions(),
+                  (Bound{{QStringLiteral("doPaste"), QStringLiteral("Paste Here")},
+                         {QStringLiteral("doMove"), QStringLiteral("doMove")}}))
+            << c.what;
+        if (c.offLine) {
+            EXPECT_NE(std::find(log.begin(), log.end(), c.offLine), log.end()) << c.what;
+        } else {
+            EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const std::string& line) {
+                return line.find(" off") != std::string::npos;
+            })) << c.what;
+        }
 
-        portal_.activate(QStringLiteral("hotkey-1"));
+        portal_.activate(QStringLiteral("doPaste"));
         EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; })) << c.what;
-        portal_.activate(QStringLiteral("hotkey-2"));  // fires only where it was bound
+        portal_.activate(QStringLiteral("doMove"));  // fires only where it was bound
         const bool wanted = c.bound.size() == 2;
         EXPECT_EQ(waitUntil([&] { return receiver.moves == 1; }, wanted ? 10000 : 500), wanted)
             << c.what;
 
-        // A changed key set needs a new session: the old one is closed first.
+        // A changed key: the new grab comes before the old one goes, as the preferences
+        // do it; the portal gets one shortcut of that name, in a new session.
+        GlobalEventHandler::registerKeyEquivalent(QStringLiteral("p"),
+                                                  Qt::ControlModifier | Qt::AltModifier, &receiver,
+                                                  "doPaste", QStringLiteral("Paste Here"));
         GlobalEventHandler::unregisterKeyEquivalent(QStringLiteral("v"),
                                                     Qt::ControlModifier | Qt::AltModifier);
         ASSERT_TRUE(waitUntil([&] { return portal_.binds() == 2; })) << c.what;
         EXPECT_EQ(portal_.closedSessions(), 1) << c.what;
-        EXPECT_FALSE(portal_.bound().contains(QStringLiteral("hotkey-1"))) << c.what;
+        EXPECT_EQ(portal_.bound().at(QStringLiteral("doPaste")), QStringLiteral("CTRL+ALT+p"))
+            << c.what;
+        portal_.activate(QStringLiteral("doPaste"));
+        EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 2; })) << c.what;
+
+        GlobalEventHandler::unregisterKeyEquivalent(QStringLiteral("p"),
+                                                    Qt::ControlModifier | Qt::AltModifier);
+        ASSERT_TRUE(waitUntil([&] { return portal_.binds() == 3; })) << c.what;
+        EXPECT_FALSE(portal_.bound().contains(QStringLiteral("doPaste"))) << c.what;
         GlobalEventHandler::resetForTesting(nullptr);
     }
 
@@ -208,9 +249,10 @@ TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
     std::vector<std::string> log;
     PortalKeyGrabber grabber(QDBusConnection::sessionBus(), QString(),
                              [&](const std::string& line) { log.push_back(line); });
-    grabber.grab(Qt::Key_V, IKeyGrabber::kControl, HotKeyId{1, 1});
-    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }));
-    EXPECT_EQ(log.front(), "Hot keys are off: the desktop portal made no shortcut session");
+    grabber.grab(Qt::Key_V, IKeyGrabber::kControl, HotKeyId{1, 1}, {QStringLiteral("doPaste"), {}});
+    const std::string noSession = "Hot keys are off: the desktop portal made no shortcut session";
+    EXPECT_TRUE(
+        waitUntil([&] { return std::find(log.begin(), log.end(), noSession) != log.end(); }));
 }
 
 // Against the real desktop portal with its KDE backend, inside a KWin session
@@ -226,9 +268,8 @@ QDBusMessage callKGlobalAccel(const QString& path, const QString& interface, con
 
 TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
     std::vector<std::string> log;
-    auto grabber =
-        PortalKeyGrabber::create(QDBusConnection::sessionBus(), QStringLiteral("ferrymark"),
-                                 [&](const std::string& line) { log.push_back(line); });
+    auto grabber = PortalKeyGrabber::create(QDBusConnection::sessionBus(), DesktopId::kId,
+                                            [&](const std::string& line) { log.push_back(line); });
     if (!grabber) {
         GTEST_SKIP() << "no desktop portal with GlobalShortcuts on this bus";
     }
@@ -236,12 +277,13 @@ TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
     Receiver receiver;
     GlobalEventHandler::registerKeyEquivalent(
         QStringLiteral("v"), Qt::MetaModifier | Qt::AltModifier, &receiver, "doPaste");
-    ASSERT_TRUE(waitUntil([&] { return !log.empty(); }, 60000)) << "the portal never answered";
+    ASSERT_TRUE(waitUntil([&] { return loggedLine(log, "Hot key"); }, 60000))
+        << "the portal never answered";
 
     for (const std::string& line : log) {
         std::printf("%s\n", line.c_str());
     }
-    ASSERT_NE(log.front().find("ALT+LOGO+v is bound"), std::string::npos) << log.front();
+    ASSERT_TRUE(loggedLine(log, "Hot key ALT+LOGO+v is bound"));
 
     // The backend keeps our shortcut in a kglobalaccel component of its own naming.
     const QDBusMessage components =
@@ -254,14 +296,14 @@ TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
         const QDBusMessage names =
             callKGlobalAccel(path.path(), QStringLiteral("org.kde.kglobalaccel.Component"),
                              QStringLiteral("shortcutNames"));
-        if (names.arguments().value(0).toStringList().contains(QStringLiteral("hotkey-1"))) {
+        if (names.arguments().value(0).toStringList().contains(QStringLiteral("doPaste"))) {
             component = path.path();
         }
     }
     ASSERT_FALSE(component.isEmpty()) << "no kglobalaccel component holds the shortcut";
     std::printf("kglobalaccel component: %s\n", qPrintable(component));
     callKGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"),
-                     QStringLiteral("invokeShortcut"), {QStringLiteral("hotkey-1")});
+                     QStringLiteral("invokeShortcut"), {QStringLiteral("doPaste")});
     EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }, 10000));
     GlobalEventHandler::resetForTesting(nullptr);
 }
