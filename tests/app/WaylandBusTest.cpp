@@ -9,12 +9,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <set>
 #include <string_view>
 
 #include "StandInKde.h"
 #include "StandInShortcutsPortal.h"
 #include "app/DesktopId.h"
 #include "app/GlobalEventHandler.h"
+#include "app/SessionPlatform.h"
 #include "platform/wayland/KGlobalAccelKeyGrabber.h"
 #include "platform/wayland/KWinFileManagerBridge.h"
 #include "platform/wayland/PortalKeyGrabber.h"
@@ -253,6 +255,67 @@ TEST_F(PortalTest, GlobalShortcutsBoundOncePerSessionAndActivated) {
     const std::string noSession = "Hot keys are off: the desktop portal made no shortcut session";
     EXPECT_TRUE(
         waitUntil([&] { return std::find(log.begin(), log.end(), noSession) != log.end(); }));
+}
+
+// How the keys work and what the user is told, by the session and by whether the portal on
+// the bus offers GlobalShortcuts (GNOME 48) or not (GNOME 43).
+TEST_F(PortalTest, KeysAndNoticeFollowWhatThePortalOffers) {
+    struct Case {
+        const char* what;
+        DesktopSession::Environment environment;
+        bool globalShortcuts;
+        bool portalKeys;
+        QStringList told;     // in the notice; empty: no notice
+        QStringList notTold;  // never in it
+    };
+    const QString menuEntry = QStringLiteral("\"Paste Here with Ferrymark\"");
+    const QStringList customShortcut{QStringLiteral("custom shortcut")};
+    // sessionType, currentDesktop, waylandDisplay, display, swaySocket, qtPlatform
+    const DesktopSession::Environment gnome{"wayland", "GNOME", "wayland-0", ":0", "", ""};
+    const DesktopSession::Environment hyprland{"wayland", "Hyprland", "wayland-1", "", "", ""};
+    const Case cases[] = {
+        {"GNOME 43: keys bound in Settings",
+         gnome,
+         false,
+         false,
+         {menuEntry, QStringLiteral("Settings, Keyboard"), QStringLiteral("cannot take global")},
+         {QStringLiteral("portal")}},
+        {"GNOME 48: keys through the portal, confirmed once; still no folder told",
+         gnome,
+         true,
+         true,
+         {menuEntry, QStringLiteral("desktop portal"), QStringLiteral("asks you once"),
+          QStringLiteral("tells no program which folder")},
+         customShortcut + QStringList{QStringLiteral("cannot take global")}},
+        {"another compositor with the portal", hyprland, true, true, {}, {}},
+        {"another compositor without it",
+         hyprland,
+         false,
+         false,
+         {QStringLiteral("keyboard settings"), QStringLiteral("ferrymark --move")},
+         {}},
+    };
+    std::set<QString> keys;
+    for (const Case& c : cases) {
+        portal_.reset({true, false, {}, c.globalShortcuts});
+        const SessionPlatform p =
+            SessionPlatform::choose(c.environment, QDBusConnection::sessionBus(), 1);
+        EXPECT_EQ(p.hotKeys, c.portalKeys) << c.what;
+        EXPECT_EQ(p.keyGrabber != nullptr, c.portalKeys) << c.what;
+        EXPECT_EQ(p.notice.isEmpty(), c.told.isEmpty()) << c.what;
+        for (const QString& text : c.told) {
+            EXPECT_TRUE(p.notice.contains(text)) << c.what << ": " << text.toStdString();
+        }
+        for (const QString& text : c.notTold) {
+            EXPECT_FALSE(p.notice.contains(text, Qt::CaseInsensitive))
+                << c.what << ": " << text.toStdString();
+        }
+        if (!p.notice.isEmpty()) {
+            // Each notice is told once under a name of its own: a GNOME upgraded to the
+            // portal tells its news to a user who read the old notice.
+            EXPECT_TRUE(keys.insert(p.noticeKey).second) << c.what;
+        }
+    }
 }
 
 // Against the real desktop portal with its KDE backend, inside a KWin session
