@@ -2,13 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <initializer_list>
+#include <iterator>
 #include <set>
 #include <string_view>
 
@@ -368,6 +373,130 @@ TEST(PortalKdeTest, PortalBindsThroughKGlobalAccelAndActivates) {
     callKGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"),
                      QStringLiteral("invokeShortcut"), {QStringLiteral("doPaste")});
     EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }, 10000));
+    GlobalEventHandler::resetForTesting(nullptr);
+}
+
+// A keyboard on GNOME Shell's seat, through Mutter's remote-desktop interface: keys pressed
+// there reach the shell and its windows as a user's do.
+class RemoteKeyboard {
+  public:
+    static constexpr uint kEscape = 0xff1b, kAlt = 0xffe9, kSuper = 0xffeb;
+
+    RemoteKeyboard() {
+        const QDBusMessage made = call(QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kService,
+                                       QStringLiteral("CreateSession"));
+        session_ = qdbus_cast<QDBusObjectPath>(made.arguments().value(0)).path();
+        started_ =
+            !session_.isEmpty() &&
+            call(session_, kSession, QStringLiteral("Start")).type() == QDBusMessage::ReplyMessage;
+    }
+    ~RemoteKeyboard() {
+        if (!session_.isEmpty()) {
+            call(session_, kSession, QStringLiteral("Stop"));
+        }
+    }
+    bool started() const { return started_; }
+
+    // Presses the keys in order and lets go of them in reverse, as fingers do.
+    void press(std::initializer_list<uint> keysyms) {
+        for (const uint keysym : keysyms) {
+            send(keysym, true);
+        }
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it) {
+            send(*it, false);
+        }
+    }
+
+  private:
+    static inline const QString kService = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    static inline const QString kSession = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
+
+    static QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                             const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
+        message.setArguments(arguments);
+        return QDBusConnection::sessionBus().call(message, QDBus::Block, 10000);
+    }
+    void send(uint keysym, bool pressed) {
+        call(session_, kSession, QStringLiteral("NotifyKeyboardKeysym"), {keysym, pressed});
+    }
+
+    QString session_;
+    bool started_ = false;
+};
+
+bool overviewShown() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get.setArguments({QStringLiteral("org.gnome.Shell"), QStringLiteral("OverviewActive")});
+    const QDBusReply<QDBusVariant> shown = QDBusConnection::sessionBus().call(get);
+    return shown.isValid() && shown.value().variant().toBool();
+}
+
+// Against GNOME 48's own portal backend inside a headless GNOME Shell (tests/run-wayland.sh
+// gnome, tests/app/portal_gnome.sh): GNOME Settings shows its dialog of the keys asked
+// for, the user adds them with its Add button (Alt+A), and a bound key pressed on the
+// shell's keyboard comes back as the portal's Activated.
+TEST(PortalGnomeTest, UserAddsTheKeysInGnomesDialogAndTheShellActivatesThem) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.interface()->isServiceRegistered(QStringLiteral("org.gnome.Shell"))) {
+        GTEST_SKIP() << "no GNOME Shell on this bus";
+    }
+    // As in the program, the shared connection has read the portal's settings before.
+    QDBusMessage read = QDBusMessage::createMethodCall(
+        PortalKeyGrabber::kService, QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("ReadOne"));
+    read.setArguments(
+        {QStringLiteral("org.freedesktop.appearance"), QStringLiteral("color-scheme")});
+    ASSERT_EQ(bus.call(read, QDBus::Block, 30000).type(), QDBusMessage::ReplyMessage);
+
+    std::vector<std::string> log;
+    auto grabber = PortalKeyGrabber::create(bus, DesktopId::kId,
+                                            [&](const std::string& line) { log.push_back(line); });
+    ASSERT_NE(grabber, nullptr) << "GNOME's portal offers no GlobalShortcuts";
+    RemoteKeyboard keyboard;
+    ASSERT_TRUE(keyboard.started()) << "no remote-desktop session on the shell's seat";
+    // GNOME starts in its overview; the user leaves it for the desktop.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            keyboard.press({RemoteKeyboard::kEscape});
+            return !overviewShown();
+        },
+        15000));
+
+    GlobalEventHandler::resetForTesting(std::move(grabber));
+    Receiver receiver;
+    GlobalEventHandler::registerKeyEquivalent(QStringLiteral("v"),
+                                              Qt::MetaModifier | Qt::AltModifier, &receiver,
+                                              "doPaste", QStringLiteral("Paste Here"));
+    GlobalEventHandler::registerKeyEquivalent(QStringLiteral("m"),
+                                              Qt::MetaModifier | Qt::AltModifier, &receiver,
+                                              "doMove", QStringLiteral("Move Here"));
+    // GNOME Settings takes a few seconds to show its dialog: Add is pressed until the
+    // portal answers.
+    const auto answered = [&] { return loggedLine(log, "Hot key"); };
+    QDeadlineTimer deadline(90000);
+    while (!answered() && !deadline.hasExpired()) {
+        keyboard.press({RemoteKeyboard::kAlt, 'a'});
+        waitUntil(answered, 2000);
+    }
+    waitUntil([] { return false; }, 200);  // the rest of the answer's lines
+    for (const std::string& line : log) {
+        std::printf("%s\n", line.c_str());
+    }
+    ASSERT_TRUE(answered()) << "the portal never answered the binding";
+    for (const char* key : {"Hot key ALT+LOGO+v is bound", "Hot key ALT+LOGO+m is bound"}) {
+        EXPECT_TRUE(loggedLine(log, key)) << key;
+    }
+
+    keyboard.press({RemoteKeyboard::kSuper, RemoteKeyboard::kAlt, 'v'});
+    EXPECT_TRUE(waitUntil([&] { return receiver.pastes == 1; }, 10000));
+    keyboard.press({RemoteKeyboard::kSuper, RemoteKeyboard::kAlt, 'm'});
+    EXPECT_TRUE(waitUntil([&] { return receiver.moves == 1; }, 10000));
+    keyboard.press({RemoteKeyboard::kSuper, RemoteKeyboard::kAlt, 'x'});  // not ours
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(receiver.pastes + receiver.moves, 2);
     GlobalEventHandler::resetForTesting(nullptr);
 }
 
