@@ -59,6 +59,11 @@ const QString kHelpGuideLaunched = QStringLiteral("helpGuideLaunched");
 const QString kStartItem = QStringLiteral("startItem");
 const QString kEntriesOffered = QStringLiteral("fileManagerEntriesOffered");
 
+// A hot key as desktops list it (GNOME's confirmation, Plasma's settings): its menu entry.
+QString keyDescription(const QAction& action) {
+    return QString(action.text()).remove(QLatin1Char('&'));
+}
+
 QString hotKeySetting(const QByteArray& slot) {
     return QStringLiteral("hotKeys/") + QString::fromLatin1(slot);
 }
@@ -201,7 +206,8 @@ void AppDelegate::doApplicationLaunch() {
         for (const auto& entry : statusMenu_->entries()) {
             if (!entry.keyEquivalent.isEmpty()) {
                 GlobalEventHandler::registerKeyEquivalent(entry.keyEquivalent, entry.modifierMask,
-                                                          this, entry.slot);
+                                                          this, entry.slot,
+                                                          keyDescription(*entry.action));
             }
         }
         hotKeysRegistered_ = true;
@@ -355,7 +361,8 @@ QString AppDelegate::changeHotKey(const QByteArray& slot, const QKeySequence& se
         }
         if (hotKeysRegistered_) {
             // The new grab first: when it fails, the old key is still held.
-            if (!GlobalEventHandler::registerKeyEquivalent(key, mask, this, slot)) {
+            if (!GlobalEventHandler::registerKeyEquivalent(key, mask, this, slot,
+                                                           keyDescription(*entry->action))) {
                 GlobalEventHandler::unregisterKeyEquivalent(key, mask);
                 return tr("%1 can not be used: another program holds it, or no key of the "
                           "keyboard types it. The hot key stays %2.")

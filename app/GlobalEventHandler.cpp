@@ -31,6 +31,7 @@ struct Combination {
     IKeyGrabber::GrabRef ref = IKeyGrabber::kNoGrab;
     QString character;  // lower-cased key equivalent
     std::uint32_t modifiers = 0;
+    IKeyGrabber::Purpose purpose;
 };
 
 struct Action {
@@ -127,7 +128,7 @@ IKeyGrabber::GrabRef grab(std::optional<std::uint32_t> keyCode, const Combinatio
                          " is off: no key of the keyboard layout types it");
         return IKeyGrabber::kNoGrab;
     }
-    const auto result = state().grabber->grab(*keyCode, c.modifiers, c.id);
+    const auto result = state().grabber->grab(*keyCode, c.modifiers, c.id, c.purpose);
     switch (result.status) {
         case IKeyGrabber::GrabStatus::Grabbed:
             return result.ref;
@@ -214,7 +215,8 @@ void logException(const std::string& what) {
 
 bool GlobalEventHandler::registerKeyEquivalent(const QString& keyEquivalent,
                                                Qt::KeyboardModifiers modifierMask, QObject* target,
-                                               const QByteArray& action) {
+                                               const QByteArray& action,
+                                               const QString& description) {
     if (!ensureInitialized()) {
         return false;
     }
@@ -222,6 +224,8 @@ bool GlobalEventHandler::registerKeyEquivalent(const QString& keyEquivalent,
     Combination c;
     c.character = keyEquivalent.toLower();
     c.modifiers = hotKeyModifiers(modifierMask);
+    c.purpose.name = QString::fromLatin1(action);
+    c.purpose.description = description.isEmpty() ? c.purpose.name : description;
     c.id = HotKeyId{kSignature, s.idCounter++};  // taken also when nothing is added
     const auto keyCode = keyCodeFor(c.character);
     const CombinedKey key = combinedKey(keyCode, c.character, c.modifiers);

@@ -28,9 +28,11 @@ class GlobalEventHandler {
     // mask only Control, Shift, Alt and Meta count. action names a slot of target taking
     // the sender (QObject*). target is not owned. The first registration of a key
     // combination keeps it. Answers whether the key is grabbed now for this registration.
+    // Desktops that list the keys they give out show description (else the action's name)
+    // and know the key by the action's name.
     static bool registerKeyEquivalent(const QString& keyEquivalent,
                                       Qt::KeyboardModifiers modifierMask, QObject* target,
-                                      const QByteArray& action);
+                                      const QByteArray& action, const QString& description = {});
     static void unregisterKeyEquivalent(const QString& keyEquivalent,
                                         Qt::KeyboardModifiers modifierMask);
 

@@ -109,20 +109,39 @@ SessionPlatform SessionPlatform::choose(const DesktopSession::Environment& envir
     }
     // The portal knows us by our desktop entry's name.
     p.keyGrabber = PortalKeyGrabber::create(bus, DesktopId::kId, &SystemLog::write);
-    if (p.keyGrabber) {
+    const bool portalKeys = p.keyGrabber != nullptr;
+    p.noticeKey = noticeName(p.kind, portalKeys);
+    p.notice = shortcutNotice(p.kind, portalKeys);
+    if (portalKeys) {
         p.logLines.push_back("Hot keys: the desktop portal's GlobalShortcuts");
         return p;
     }
     p.hotKeys = false;
-    p.noticeKey = QString::fromUtf8(DesktopSession::name(p.kind).data());
-    p.notice = shortcutNotice(p.kind);
     p.logLines.push_back(
         "Hot keys: none of our own; bind \"ferrymark --paste\" and \"ferrymark --move\" in "
         "the desktop's shortcut settings");
     return p;
 }
 
-QString SessionPlatform::shortcutNotice(DesktopSession::Kind kind) {
+QString SessionPlatform::noticeName(DesktopSession::Kind kind, bool portalKeys) {
+    const QString name = QString::fromUtf8(DesktopSession::name(kind).data());
+    return portalKeys ? name + QStringLiteral(", keys through the portal") : name;
+}
+
+QString SessionPlatform::shortcutNotice(DesktopSession::Kind kind, bool portalKeys) {
+    if (portalKeys) {
+        if (kind != Kind::GnomeWayland) {
+            return {};  // the keys work as anywhere
+        }
+        return QCoreApplication::translate(
+            "SessionPlatform",
+            "Ferrymark's keys come through the desktop portal here: GNOME asks you once to add "
+            "them, and you can change them later under Settings, Apps, Ferrymark. GNOME still "
+            "tells no program which folder is open, so a key can not paste into the window in "
+            "front: choose \"Paste Here with Ferrymark\" in the file manager's menu to give the "
+            "folder. GNOME shows Ferrymark's tray menu only with the AppIndicator extension "
+            "(package gnome-shell-extension-appindicator).");
+    }
     QString where;
     switch (kind) {
         case Kind::Sway:

@@ -37,8 +37,11 @@ struct SessionPlatform {
     static SessionPlatform choose(const DesktopSession::Environment& environment,
                                   QDBusConnection bus, std::int64_t ownPid);
 
-    // The text of the notice for a session whose keys we cannot grab.
-    static QString shortcutNotice(DesktopSession::Kind kind);
+    // The notice for a kind of session, by whether the desktop portal binds our keys
+    // (GlobalShortcuts on the bus), with the name under which it is told once: a desktop
+    // that gains the portal has news for a user told the old notice. Empty: nothing to tell.
+    static QString shortcutNotice(DesktopSession::Kind kind, bool portalKeys);
+    static QString noticeName(DesktopSession::Kind kind, bool portalKeys);
 };
 
 }  // namespace ferrymark

@@ -43,8 +43,17 @@ class IKeyGrabber {
     // when the layout cannot be read.
     virtual std::vector<std::pair<std::uint32_t, QString>> keyCharacters() = 0;
 
+    // What a grab is for, where the desktop lists the keys it gives out: a name that stays
+    // the same from run to run (desktops remember the user's key for it by that name) and
+    // a text for people.
+    struct Purpose {
+        QString name;
+        QString description;
+    };
+
     // A system-wide grab of the key with exactly these modifiers, whatever the lock keys.
-    virtual Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) = 0;
+    virtual Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                      const Purpose& purpose) = 0;
     virtual void ungrab(GrabRef ref) = 0;
 
     virtual void setHandlers(EventHandler onKey, LayoutHandler onLayoutChange) = 0;

@@ -37,8 +37,9 @@ case $release in
         packages+=(libclang-rt-14-dev qtwayland5)
         ;;
     trixie)
-        # clang 19; KDE Gear 25.04 and Plasma 6 are Qt 6 programs.
-        packages+=(libclang-rt-19-dev)
+        # clang 19; KDE Gear 25.04 and Plasma 6 are Qt 6 programs. GNOME 48's portal
+        # backend has GlobalShortcuts, tested inside a headless GNOME Shell.
+        packages+=(libclang-rt-19-dev gnome-shell xdg-desktop-portal-gnome)
         ;;
     *)
         echo "install-deps.sh: Debian 12 (bookworm) or 13 (trixie) expected, not '$release'" >&2

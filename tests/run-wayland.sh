@@ -7,12 +7,14 @@
 #         capabilities that an unprivileged start refuses; kglobalaccel runs inside it.
 #   mutter: mutter --headless with XWayland (the command gets DISPLAY) and a keyboard
 #         held through its remote-desktop interface.
+#   gnome: GNOME Shell --headless without XWayland; the bus starts GNOME's services (the
+#         portal's backend, GNOME Settings' shortcut dialog) into the session.
 # The command gets WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE,
 # XDG_CURRENT_DESKTOP, COMPOSITOR_LOG (what the compositor prints) and a clean
 # environment otherwise; FERRYMARK_E2E_OUT names a folder it may write, copied to the
 # caller's FERRYMARK_E2E_OUT afterwards. Cleans up everything it started. Exit 77
 # (reported as skipped) when the tools are missing.
-# Usage: run-wayland.sh sway|kwin|mutter COMMAND [ARGUMENT...]
+# Usage: run-wayland.sh sway|kwin|mutter|gnome COMMAND [ARGUMENT...]
 set -u
 compositor=$1
 shift
@@ -20,7 +22,8 @@ case $compositor in
     sway) tools=(sway swaymsg dbus-daemon) ;;
     kwin) tools=(kwin_wayland dbus-daemon dbus-send) ;;
     mutter) tools=(mutter Xwayland dbus-daemon) ;;
-    *) echo "usage: $0 sway|kwin|mutter COMMAND..." >&2; exit 2 ;;
+    gnome) tools=(gnome-shell dbus-daemon dbus-send) ;;
+    *) echo "usage: $0 sway|kwin|mutter|gnome COMMAND..." >&2; exit 2 ;;
 esac
 for tool in "${tools[@]}"; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -77,6 +80,9 @@ base=(env -i "HOME=$home" "XDG_RUNTIME_DIR=$rt" "XDG_CONFIG_HOME=$home/.config"
 # early) picks its backends by it.
 bus_env=()
 [ "$compositor" = kwin ] && bus_env=(XDG_CURRENT_DESKTOP=KDE)
+# GNOME's services are started by the bus, and show their windows on the shell's display.
+[ "$compositor" = gnome ] &&
+    bus_env=(XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-1)
 as_user "${base[@]}" "${bus_env[@]}" dbus-daemon --session --nofork --print-address=3 3>"$rt/bus" \
     >"$tmp/dbus.log" 2>&1 &
 wait_for 30 test -s "$rt/bus" || { echo "the session bus did not start" >&2; exit 1; }
@@ -125,6 +131,31 @@ case $compositor in
         # XWayland admits the clients that show mutter's cookie.
         session+=("DISPLAY=$(x_display)" "XAUTHORITY=$(compgen -G "$rt/.mutter-Xwaylandauth.*")"
             XDG_CURRENT_DESKTOP=GNOME)
+        ;;
+    gnome)
+        # GNOME Shell will not start without a system bus; one of the session's own, with
+        # none of the system's services on it.
+        cat >"$tmp/system-bus.conf" <<CONF
+<busconfig><type>system</type><listen>unix:path=$rt/system_bus_socket</listen>
+<auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*"/><allow receive_sender="*"/>
+<allow own="*"/></policy></busconfig>
+CONF
+        as_user "${base[@]}" dbus-daemon --config-file="$tmp/system-bus.conf" --nofork \
+            >"$tmp/system-bus.log" 2>&1 &
+        wait_for 30 test -S "$rt/system_bus_socket" ||
+            { echo "the system bus did not start:" >&2; cat "$tmp/system-bus.log" >&2; exit 1; }
+        as_user "${base[@]}" "${bus_env[@]}" "DBUS_SESSION_BUS_ADDRESS=$bus" \
+            "DBUS_SYSTEM_BUS_ADDRESS=unix:path=$rt/system_bus_socket" gnome-shell \
+            --headless --virtual-monitor 1280x800 --no-x11 --wayland-display wayland-1 \
+            >"$tmp/compositor.log" 2>&1 &
+        # Started once its start-up (and the overview it opens with) is done, as it logs.
+        if ! wait_for 90 grep -q "GNOME Shell started" "$tmp/compositor.log"; then
+            echo "GNOME Shell did not start:" >&2
+            cat "$tmp/compositor.log" >&2
+            exit 1
+        fi
+        session+=(XDG_CURRENT_DESKTOP=GNOME)
         ;;
 esac
 if ! wait_for 60 test -S "$rt/wayland-1"; then

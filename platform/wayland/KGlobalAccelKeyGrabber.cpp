@@ -63,7 +63,7 @@ QStringList KGlobalAccelKeyGrabber::actionId(const QString& shortcut) const {
 }
 
 IKeyGrabber::Grab KGlobalAccelKeyGrabber::grab(std::uint32_t keyCode, std::uint32_t modifiers,
-                                               HotKeyId id) {
+                                               HotKeyId id, const Purpose&) {
     const QString shortcut = QStringLiteral("hotkey-%1").arg(id.sequence);
     const QStringList action = actionId(shortcut);
     auto call = [&](const QString& method, const QVariantList& arguments) {

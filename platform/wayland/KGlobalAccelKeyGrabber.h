@@ -25,7 +25,8 @@ class KGlobalAccelKeyGrabber final : public QObject, public IKeyGrabber {
     explicit KGlobalAccelKeyGrabber(QDBusConnection bus);
 
     std::vector<std::pair<std::uint32_t, QString>> keyCharacters() override;
-    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) override;
+    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+              const Purpose& purpose) override;
     void ungrab(GrabRef ref) override;
     void setHandlers(EventHandler onKey, LayoutHandler onLayoutChange) override;
 

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <algorithm>
+#include <string>
 
 #include "platform/wayland/CharacterKeys.h"
 
@@ -50,7 +51,20 @@ std::unique_ptr<PortalKeyGrabber> PortalKeyGrabber::create(QDBusConnection bus, 
     if (!version.isValid()) {
         return nullptr;
     }
-    return std::make_unique<PortalKeyGrabber>(std::move(bus), std::move(appId), std::move(log));
+    static int connections = 0;
+    const QString name = QStringLiteral("ferrymark-portal-shortcuts-%1").arg(++connections);
+    QDBusConnection own = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    if (!own.isConnected()) {
+        log(("Hot keys are off: no connection of our own to the desktop portal: " +
+             own.lastError().message())
+                .toStdString());
+        QDBusConnection::disconnectFromBus(name);
+        return nullptr;
+    }
+    auto grabber =
+        std::make_unique<PortalKeyGrabber>(std::move(own), std::move(appId), std::move(log));
+    grabber->ownConnection_ = name;
+    return grabber;
 }
 
 PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString appId, Log log)
@@ -66,6 +80,9 @@ PortalKeyGrabber::PortalKeyGrabber(QDBusConnection bus, QString appId, Log log)
 
 PortalKeyGrabber::~PortalKeyGrabber() {
     closeSession();
+    if (!ownConnection_.isEmpty()) {
+        QDBusConnection::disconnectFromBus(ownConnection_);
+    }
 }
 
 std::vector<std::pair<std::uint32_t, QString>> PortalKeyGrabber::keyCharacters() {
@@ -91,13 +108,14 @@ QString PortalKeyGrabber::trigger(std::uint32_t keyCode, std::uint32_t modifiers
 }
 
 IKeyGrabber::Grab PortalKeyGrabber::grab(std::uint32_t keyCode, std::uint32_t modifiers,
-                                         HotKeyId id) {
-    if (CharacterKeys::character(keyCode).isEmpty()) {
+                                         HotKeyId id, const Purpose& purpose) {
+    if (CharacterKeys::character(keyCode).isEmpty() || purpose.name.isEmpty()) {
         return {};
     }
     const GrabRef ref = nextRef_++;
     grabs_.emplace(
-        ref, Entry{QStringLiteral("hotkey-%1").arg(id.sequence), trigger(keyCode, modifiers), id});
+        ref, Entry{purpose.name, purpose.description.isEmpty() ? purpose.name : purpose.description,
+                   trigger(keyCode, modifiers), id});
     if (!bindQueued_) {
         bindQueued_ = true;
         QMetaObject::invokeMethod(this, &PortalKeyGrabber::bind, Qt::QueuedConnection);
@@ -118,11 +136,17 @@ void PortalKeyGrabber::setHandlers(EventHandler onKey, LayoutHandler) {
 }
 
 QList<PortalShortcut> PortalKeyGrabber::shortcuts() const {
-    QList<PortalShortcut> list;
+    // A purpose grabbed anew before its old grab goes (a changed key) is one shortcut: the
+    // newer key's.
+    std::map<QString, const Entry*> byId;
     for (const auto& [ref, entry] : grabs_) {
-        list.append({entry.id,
-                     {{QStringLiteral("description"), QStringLiteral("Ferrymark: ") + entry.id},
-                      {QStringLiteral("preferred_trigger"), entry.trigger}}});
+        byId[entry.id] = &entry;
+    }
+    QList<PortalShortcut> list;
+    for (const auto& [id, entry] : byId) {
+        list.append({id,
+                     {{QStringLiteral("description"), entry->description},
+                      {QStringLiteral("preferred_trigger"), entry->trigger}}});
     }
     return list;
 }
@@ -175,12 +199,17 @@ void PortalKeyGrabber::bind() {
         return;
     }
     if (!registered_) {
-        // Portals from 1.19 learn a host program's app id here; older ones lack the call.
+        // Portals from 1.19 learn a host program's app id here; older ones lack the call
+        // and take it from how we were started. GNOME binds nothing without a valid one.
         QDBusMessage call = QDBusMessage::createMethodCall(
             kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
             QStringLiteral("Register"));
         call.setArguments({appId_, QVariantMap{}});
-        bus_.call(call, QDBus::Block, 5000);
+        const QDBusMessage reply = bus_.call(call, QDBus::Block, 5000);
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            log_("The desktop portal did not take our app id " + appId_.toStdString() + ": " +
+                 reply.errorMessage().toStdString());
+        }
         registered_ = true;
     }
     const QString token = QStringLiteral("ferrymark%1").arg(++tokens_);
@@ -201,6 +230,16 @@ void PortalKeyGrabber::response(uint code, const QVariantMap& results) {
     pending_.erase(it);
     bus_.disconnect(kService, path, kRequestInterface, QStringLiteral("Response"), this,
                     SLOT(response(uint, QVariantMap)));
+    if (kind == Pending::BindShortcuts && results.contains(QStringLiteral("shortcuts"))) {
+        // The list is what is bound. GNOME's backend 48.0 answers a binding the user
+        // confirmed with a stray code (a value it never sets), and lists the shortcuts.
+        if (code != 0) {
+            log_("The desktop portal answered code " + std::to_string(code) +
+                 " to the binding, with the shortcuts it bound");
+        }
+        shortcutsBound(results);
+        return;
+    }
     if (code != 0) {
         log_(kind == Pending::CreateSession
                  ? "Hot keys are off: the desktop portal made no shortcut session"
@@ -245,9 +284,10 @@ void PortalKeyGrabber::activated(const QDBusObjectPath& session, const QString& 
     if (session.path() != session_ || !onKey_) {
         return;
     }
-    for (const auto& [ref, entry] : grabs_) {
-        if (entry.id == id && entry.bound) {
-            onKey_(EventKind::Pressed, entry.hotKey);
+    // The newest grab of a purpose is the one in force.
+    for (auto it = grabs_.rbegin(); it != grabs_.rend(); ++it) {
+        if (it->second.id == id && it->second.bound) {
+            onKey_(EventKind::Pressed, it->second.hotKey);
             return;
         }
     }

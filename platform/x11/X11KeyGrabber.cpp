@@ -160,7 +160,8 @@ std::vector<std::pair<std::uint32_t, QString>> X11KeyGrabber::keyCharacters() {
     return keys;
 }
 
-IKeyGrabber::Grab X11KeyGrabber::grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) {
+IKeyGrabber::Grab X11KeyGrabber::grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                                      const Purpose&) {
     if (connection_ == nullptr || keyCode > 255) {
         return {};
     }

@@ -27,7 +27,8 @@ class X11KeyGrabber final : public QObject, public IKeyGrabber, public QAbstract
     X11KeyGrabber& operator=(const X11KeyGrabber&) = delete;
 
     std::vector<std::pair<std::uint32_t, QString>> keyCharacters() override;
-    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) override;
+    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+              const Purpose& purpose) override;
     void ungrab(GrabRef ref) override;
     void setHandlers(EventHandler onKey, LayoutHandler onLayoutChange) override;
 

@@ -407,6 +407,10 @@
 <context>
     <name>SessionPlatform</name>
     <message>
+        <source>Ferrymark&apos;s keys come through the desktop portal here: GNOME asks you once to add them, and you can change them later under Settings, Apps, Ferrymark. GNOME still tells no program which folder is open, so a key can not paste into the window in front: choose &quot;Paste Here with Ferrymark&quot; in the file manager&apos;s menu to give the folder. GNOME shows Ferrymark&apos;s tray menu only with the AppIndicator extension (package gnome-shell-extension-appindicator).</source>
+        <translation>Ferrymarks Tastenkürzel kommen hier über das Desktop-Portal: GNOME fragt Sie einmal, ob sie hinzugefügt werden sollen, und unter Einstellungen, Apps, Ferrymark können Sie sie später ändern. GNOME verrät weiterhin keinem Programm, welcher Ordner offen ist, daher kann ein Tastenkürzel nicht in das Fenster im Vordergrund einfügen: Wählen Sie „Hier mit Ferrymark einfügen“ im Menü der Dateiverwaltung, um den Ordner anzugeben. Ferrymarks Menü im Systembereich zeigt GNOME nur mit der Erweiterung AppIndicator (Paket gnome-shell-extension-appindicator).</translation>
+    </message>
+    <message>
         <source>In sway&apos;s configuration, for example:
 bindsym Mod4+Mod1+v exec ferrymark --paste
 bindsym Mod4+Mod1+m exec ferrymark --move</source>

@@ -26,6 +26,8 @@ class FakeKeyGrabber : public IKeyGrabber {
         std::uint32_t keyCode;
         std::uint32_t modifiers;
         HotKeyId id;
+        QString name;  // the purpose's
+        QString description;
     };
 
     std::vector<std::pair<std::uint32_t, QString>> keys;
@@ -41,13 +43,14 @@ class FakeKeyGrabber : public IKeyGrabber {
         ++layoutReads;
         return keys;
     }
-    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) override {
-        requests.push_back({keyCode, modifiers, id});
+    Grab grab(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+              const Purpose& purpose) override {
+        requests.push_back({keyCode, modifiers, id, purpose.name, purpose.description});
         if (const auto refused = refusedKeys.find(keyCode); refused != refusedKeys.end()) {
             return {kNoGrab, refused->second};
         }
         const GrabRef ref = nextRef_++;
-        inForce.emplace(ref, Request{keyCode, modifiers, id});
+        inForce.emplace(ref, requests.back());
         return {ref, GrabStatus::Grabbed};
     }
     void ungrab(GrabRef ref) override {
@@ -319,7 +322,8 @@ TEST_F(GlobalEventHandlerTest, ActionMayUnregisterItsOwnHotKey) {
 
 TEST_F(GlobalEventHandlerTest, LayoutChangeGrabsEveryHotKeyAgainWithTheNewKeyCodes) {
     Receiver second;
-    GlobalEventHandler::registerKeyEquivalent("p", Qt::ControlModifier, &receiver, "doPaste");
+    GlobalEventHandler::registerKeyEquivalent("p", Qt::ControlModifier, &receiver, "doPaste",
+                                              "Paste Here");
     GlobalEventHandler::registerKeyEquivalent("m", Qt::ControlModifier, &second, "doMove");
     ASSERT_TRUE(grabber->onLayoutChange);
 
@@ -329,6 +333,13 @@ TEST_F(GlobalEventHandlerTest, LayoutChangeGrabsEveryHotKeyAgainWithTheNewKeyCod
     EXPECT_EQ(grabber->ungrabbed.size(), 2u);
     ASSERT_EQ(grabber->inForce.size(), 1u);
     EXPECT_EQ(grabber->inForce.begin()->second.keyCode, 46u);
+    // Grabbed again for the same purpose: desktops know the key by its action's name, and
+    // show the description given, else that name.
+    for (const auto& r : grabber->requests) {
+        const bool paste = r.id == grabber->requests.front().id;
+        EXPECT_EQ(r.name, paste ? "doPaste" : "doMove");
+        EXPECT_EQ(r.description, paste ? "Paste Here" : "doMove");
+    }
     EXPECT_EQ(log, std::vector<std::string>{
                        "Hot key Ctrl+m is off: no key of the keyboard layout types it"});
     EXPECT_EQ(grabber->press(kP, IKeyGrabber::kControl), std::nullopt);

@@ -39,8 +39,17 @@ class StandInShortcutsPortal::Service : public QDBusVirtualObject {
         const QString member = message.member();
         const QList<QVariant> args = message.arguments();
         std::lock_guard lock(state_->mutex);
-        if (member == QLatin1String("Get") && args.value(0).toString() == kShortcuts) {
-            connection.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
+        // As the portal does: an app id is taken only before any other call of a connection.
+        const bool calledBefore = !state_->calledSenders.insert(message.service()).second;
+        if (member == QLatin1String("Register") && calledBefore) {
+            connection.send(message.createErrorReply(
+                QStringLiteral("org.freedesktop.portal.Error.Failed"),
+                QStringLiteral("Connection already associated with an application ID")));
+        } else if (member == QLatin1String("Get") && args.value(0).toString() == kShortcuts) {
+            connection.send(
+                state_->behaviour.globalShortcuts
+                    ? message.createReply(QVariant::fromValue(QDBusVariant(1u)))
+                    : message.createErrorReply(QDBusError::UnknownInterface, kShortcuts));
         } else if (member == QLatin1String("Register") && args.size() == 2) {
             state_->appId = args[0].toString();
             state_->registeredSenders.insert(message.service());
@@ -53,7 +62,7 @@ class StandInShortcutsPortal::Service : public QDBusVirtualObject {
                 options.value(QStringLiteral("session_handle_token")).toString();
             const bool allowed = !state_->behaviour.requireRegistration ||
                                  (state_->registeredSenders.contains(message.service()) &&
-                                  state_->appId == QLatin1String("ferrymark"));
+                                  state_->appId.contains(QLatin1Char('.')));
             if (allowed) {
                 ++state_->sessions;
                 state_->newestSession = session;
@@ -73,6 +82,11 @@ class StandInShortcutsPortal::Service : public QDBusVirtualObject {
                                                    : triggers(args[1]);
             QList<PortalShortcut> bound;
             state_->bound.clear();
+            state_->descriptions.clear();
+            for (const auto& given : qdbus_cast<QList<PortalShortcut>>(args[1])) {
+                state_->descriptions[given.id] =
+                    given.properties.value(QStringLiteral("description")).toString();
+            }
             for (const auto& [id, trigger] : asked) {
                 if (!state_->behaviour.declined.contains(id)) {
                     state_->bound[id] = trigger;
@@ -80,7 +94,7 @@ class StandInShortcutsPortal::Service : public QDBusVirtualObject {
                 }
             }
             ++state_->binds;
-            answer(message, connection, token, allowed ? 0 : 2,
+            answer(message, connection, token, allowed ? state_->behaviour.bindCode : 2,
                    {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}});
         } else if (member == QLatin1String("Close") &&
                    message.path().startsWith(kPath + QStringLiteral("/session/"))) {
@@ -122,6 +136,8 @@ void StandInShortcutsPortal::reset(Behaviour behaviour) {
     std::lock_guard lock(state_->mutex);
     state_->behaviour = std::move(behaviour);
     state_->registeredSenders.clear();
+    state_->calledSenders.clear();
+    state_->descriptions.clear();
     state_->appId.clear();
     state_->offered.clear();
     state_->boundSessions.clear();
@@ -138,6 +154,11 @@ QString StandInShortcutsPortal::appId() const {
 std::map<QString, QString> StandInShortcutsPortal::bound() const {
     std::lock_guard lock(state_->mutex);
     return state_->bound;
+}
+
+std::map<QString, QString> StandInShortcutsPortal::descriptions() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->descriptions;
 }
 
 int StandInShortcutsPortal::binds() const {

@@ -17,11 +17,17 @@ namespace ferrymark::testing {
 class StandInShortcutsPortal {
   public:
     struct Behaviour {
-        // From portal 1.21 a host program without a registered app id gets no session.
+        // From portal 1.21 a host program without a registered app id gets no session. The
+        // app id is taken only as a connection's first call.
         bool requireRegistration = true;
         // Plasma 5.27 binds only what CreateSession's "shortcuts" option named.
         bool bindFromCreateSession = false;
         QStringList declined;  // ids the desktop leaves unbound
+        // False: a portal without GlobalShortcuts, as GNOME 43's (no backend offers it).
+        bool globalShortcuts = true;
+        // The code a binding is answered with, its list of bound shortcuts regardless:
+        // GNOME's backend 48.0 never sets it.
+        uint bindCode = 0;
     };
 
     StandInShortcutsPortal();
@@ -35,6 +41,8 @@ class StandInShortcutsPortal {
     QString appId() const;
     // The last bound list: id to its preferred trigger. Sessions made and closed.
     std::map<QString, QString> bound() const;
+    // The descriptions BindShortcuts was given, by id.
+    std::map<QString, QString> descriptions() const;
     int binds() const;
     int sessions() const;
     int closedSessions() const;
@@ -47,6 +55,8 @@ class StandInShortcutsPortal {
         mutable std::mutex mutex;
         Behaviour behaviour;
         std::set<QString> registeredSenders;
+        std::set<QString> calledSenders;  // connections that made any call
+        std::map<QString, QString> descriptions;
         QString appId;
         std::map<QString, std::map<QString, QString>> offered;  // by session: CreateSession's
         std::set<QString> boundSessions;
