@@ -72,8 +72,10 @@ trap cleanup EXIT
 as_user() {
     if [ "$user" = "$(id -un)" ]; then "$@"; else runuser -u "$user" -- "$@"; fi
 }
+# GTK 4 programs draw with cairo, as in tests/run-x11.sh: software OpenGL starves them on
+# a loaded machine.
 base=(env -i "HOME=$home" "XDG_RUNTIME_DIR=$rt" "XDG_CONFIG_HOME=$home/.config"
-    "PATH=/usr/local/bin:/usr/bin:/bin" "LANG=C.UTF-8")
+    "PATH=/usr/local/bin:/usr/bin:/bin" "LANG=C.UTF-8" "GSK_RENDERER=cairo")
 . "$(dirname "$0")/wait_for.sh"
 
 # As Plasma hands it to the bus: the desktop portal that the bus starts (KWin 6 asks for it

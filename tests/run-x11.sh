@@ -49,6 +49,9 @@ export XAUTHORITY=$tmp/Xauthority
 xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie" || fail "xauth could not write a cookie"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
+# GTK 4 programs draw with cairo: on the display's software OpenGL a loaded machine left
+# Nautilus 43 showing "Loading…" for minutes, its folder never listed.
+export GSK_RENDERER=cairo
 # The server answers with this session's cookie: it is ours, and it takes clients.
 wait_for 60 xprop -root _NET_SUPPORTED ||
     fail "Xvfb on $DISPLAY does not answer:" "$tmp/xvfb.log"

@@ -212,6 +212,9 @@ TEST_F(X11FileManagerBridgeTest, AHandOverThroughNothingIsNotTheDesktopClicked) 
         own.resize(200, 100);
         own.show();
         ASSERT_TRUE(X11Wait::until([&] { return own.isExposed(); }));
+        // The window manager gives a new window the focus when it gets to it: that must
+        // not come after the nothing set below.
+        ASSERT_TRUE(activate(own.winId()));
         ASSERT_TRUE(activate(nemo));
         ASSERT_TRUE(X11Wait::until([&] { return bridge->isFileManagerFrontmost(); }));
 
