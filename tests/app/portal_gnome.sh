@@ -6,7 +6,7 @@
 set -u
 ferrymark=$1
 shift
-. "$(dirname "$0")/../wait_for.sh"
+. "$(dirname "$0")/portal_backend.sh"
 backend=/usr/libexec/xdg-desktop-portal-gnome
 portal=/usr/share/xdg-desktop-portal/portals/gnome.portal
 if [ ! -x "$backend" ] || [ ! -x /usr/libexec/xdg-desktop-portal ]; then
@@ -22,18 +22,7 @@ fi
 mkdir -p "$HOME/.local/share/applications"
 sed "s|^Exec=ferrymark|Exec=$ferrymark|" "$(dirname "$0")/../../resources/org.ferrymark.Ferrymark.desktop" \
     >"$HOME/.local/share/applications/org.ferrymark.Ferrymark.desktop"
-"$backend" >"$HOME/portal-gnome.log" 2>&1 &
-backend_pid=$!
-trap 'kill "$backend_pid" 2>/dev/null' EXIT
-on_bus() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-        org.freedesktop.DBus.GetNameOwner string:org.freedesktop.impl.portal.desktop.gnome
-}
-if ! wait_for 60 on_bus; then
-    echo "the GNOME portal backend did not start:" >&2
-    cat "$HOME/portal-gnome.log" >&2
-    exit 1
-fi
+start_backend "$backend" org.freedesktop.impl.portal.desktop.gnome "$HOME/portal-gnome.log"
 "$@"
 status=$?
 if [ "$status" -ne 0 ]; then
