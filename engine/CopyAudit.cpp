@@ -130,6 +130,17 @@ std::string join(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
+bool isTheCopy(const FolderHandle& folder, const CopyJournal::Entry& copy) {
+    // The handle where the file system gives one: a file put in place of a removed copy may
+    // well be given the copy's inode number.
+    if (!copy.copyHandle.empty()) {
+        return FileHandleId::ofName(folder.fd(), copy.copyName) == copy.copyHandle;
+    }
+    struct stat st {};
+    return ::fstatat(folder.fd(), copy.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           st.st_ino == copy.copyInode;
+}
+
 }  // namespace
 
 void CopyAudit::confirmCopies() {
@@ -175,17 +186,6 @@ void CopyAudit::confirmRun(const FolderHandle& folder, bool matches,
         job_.markNotTransferred(source, NotTransferredReason::Other,
                                 "its copy was removed or replaced before the job ended");
     }
-}
-
-bool CopyAudit::isTheCopy(const FolderHandle& folder, const CopyJournal::Entry& copy) {
-    // The handle where the file system gives one: a file put in place of a removed copy may
-    // well be given the copy's inode number.
-    if (!copy.copyHandle.empty()) {
-        return FileHandleId::ofName(folder.fd(), copy.copyName) == copy.copyHandle;
-    }
-    struct stat st {};
-    return ::fstatat(folder.fd(), copy.copyName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-           st.st_ino == copy.copyInode;
 }
 
 void CopyAudit::removeSources(const timespec& start) {

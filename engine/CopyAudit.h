@@ -35,7 +35,6 @@ class CopyAudit {
     // Copies made into one folder, checked together.
     void confirmRun(const FolderHandle& folder, bool matches,
                     const std::vector<CopyJournal::Entry>& run);
-    static bool isTheCopy(const FolderHandle& folder, const CopyJournal::Entry& copy);
     bool removedLink(const FolderHandle& folder, const CopyJournal::Entry& entry,
                      const struct stat& status);
     void logLeftIn(const FolderHandle& folder, const std::string& name, const std::string& path);
